@@ -1,0 +1,33 @@
+# The front door: `make` builds, `make demo` runs the loader's main job under
+# Wine, `make test` runs every test. Each installs what it needs first.
+.PHONY: all build deps demo test test-fast size clean
+
+all: build size
+
+deps:
+	@bash scripts/ensure-deps.sh
+
+build: deps
+	@echo "==> Building the loader and its Windows test programs (mingw-w64, i686)"
+	@cmake --preset mingw >/dev/null
+	@cmake --build --preset mingw
+	@echo "==> Building the native tests and tools"
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native
+
+size:
+	@bash scripts/size-report.sh dist/prjLomdra.exe
+
+demo: build
+	@python3 scripts/demo.py
+
+test: build
+	@echo "==> Running every test (Wine tests take several minutes)"
+	@cd build/native && ctest --output-on-failure
+
+# Leaves out the tests labelled slow (the eight-minute timeout).
+test-fast: build
+	@cd build/native && ctest --output-on-failure -LE slow
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,37 @@
+# The Windows side: the loader itself, its Win32 tests and the programs the
+# tests run under Wine.
+set(LOADER_WIN32_SOURCES
+    src/runtime/App.cpp
+    src/runtime/Err.cpp
+    src/runtime/Files.cpp
+    src/runtime/Form.cpp
+    src/runtime/Kernel.cpp
+    src/runtime/LazyFunction.cpp
+    src/shell/ModShell.cpp
+    src/startup/CompletionMarker.cpp
+    src/startup/MainMod.cpp
+    src/waitwindow/frmWait.cpp
+    src/waitwindow/hw.cpp
+    src/waitwindow/Transparant.cpp
+    src/waitwindow/WindowsVersion.cpp
+    src/manifest/ModManifest.cpp
+)
+
+# Small and self-contained: no exceptions or RTTI machinery, unused code
+# dropped, everything linked statically so only system DLLs are imported.
+set(LOADER_COMPILE_OPTIONS -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+set(LOADER_LINK_OPTIONS -static -s -Wl,--gc-sections)
+
+add_library(loader_core STATIC ${LOADER_PURE_SOURCES} ${LOADER_WIN32_SOURCES})
+target_include_directories(loader_core PUBLIC src)
+target_compile_options(loader_core PRIVATE ${LOADER_COMPILE_OPTIONS})
+target_compile_definitions(loader_core PUBLIC WINVER=0x0501 _WIN32_WINNT=0x0501 WIN32_LEAN_AND_MEAN)
+
+add_executable(prjLomdra WIN32 src/main.cpp resources/loader.rc)
+target_link_libraries(prjLomdra PRIVATE loader_core)
+target_compile_options(prjLomdra PRIVATE ${LOADER_COMPILE_OPTIONS})
+target_link_options(prjLomdra PRIVATE ${LOADER_LINK_OPTIONS})
+set_target_properties(prjLomdra PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_SOURCE_DIR}/dist)
+
+add_subdirectory(tests/wine)
+add_subdirectory(tests/fixtures)

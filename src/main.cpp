@@ -1,0 +1,15 @@
+#include "runtime/App.h"
+#include "runtime/Win32.h"
+#include "startup/MainMod.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    MainMod::Main();
+    // Only the waiting instance gets here: its window's events run until its
+    // unload handler ends the process.
+    MSG message;
+    while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+    App::EndProcess();
+}

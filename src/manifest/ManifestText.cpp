@@ -1,0 +1,23 @@
+#include "ManifestText.h"
+
+#include "../startup/LauncherName.h"
+
+const char kManifestNotFound[] = "Manifest file not found.";
+const char kManifestEmpty[] = "The manifest file is empty; nothing was embedded.";
+
+ManifestFiles ManifestFilesFor(const Text& appFolder, const Text& launcherName) {
+    ManifestFiles files;
+    files.manifest = JoinPath(appFolder, launcherName + ".exe.manifest");
+    files.loader = JoinPath(appFolder, launcherName + ".exe");
+    files.copy = JoinPath(appFolder, launcherName + "_new.exe");
+    return files;
+}
+
+Text ManifestSuccessMessage(const Text& appFolder, const Text& launcherName) {
+    return JoinPath(appFolder, launcherName) +
+           "_new.exe: A copy of the setup loader has been written, with the manifest file included.";
+}
+
+Text ManifestNotEmbeddedMessage(const Text& copyPath, const Text& failure) {
+    return copyPath + ": The manifest was not embedded. " + failure;
+}

@@ -1,0 +1,17 @@
+#pragma once
+#include "../runtime/Text.h"
+
+// The packaging aid: writes a copy of the loader with the manifest that lies
+// beside it embedded as the copy's application manifest.
+namespace ModManifest {
+
+// Runs the whole mode, reports the result in a message box and ends the process.
+[[noreturn]] void RunManifestMode();
+
+enum class EmbedResult { Embedded, ReadFailed, UpdateFailed };
+
+// Embeds the bytes of executablePath + ".manifest" into the executable at
+// copyPath; a failure is also raised in Err, naming the file.
+EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath);
+
+}  // namespace ModManifest

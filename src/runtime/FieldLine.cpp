@@ -1,0 +1,3 @@
+#include "FieldLine.h"
+
+Text FieldLine(const Text& value) { return Text("\"") + value + "\"\r\n"; }

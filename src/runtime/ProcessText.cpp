@@ -1,0 +1,55 @@
+#include "ProcessText.h"
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+Text ArgumentTextFrom(const char* commandLine) {
+    const char* p = commandLine ? commandLine : "";
+    if (*p == '"') {
+        ++p;
+        while (*p && *p != '"') ++p;
+        if (*p == '"') ++p;
+    } else {
+        while (*p && !IsBlank(*p)) ++p;
+    }
+    while (IsBlank(*p)) ++p;
+    return Text(p);
+}
+
+bool SplitModulePath(const Text& fullPath, ModulePath& out) {
+    size_t slash = fullPath.length();
+    for (size_t i = 0; i < fullPath.length(); ++i) {
+        if (fullPath[i] == '\\' || fullPath[i] == '/') slash = i;
+    }
+    if (slash == fullPath.length() || slash == 0) return false;
+    Text fileName = fullPath.Mid(slash + 1);
+    size_t dot = fileName.length();
+    for (size_t i = 0; i < fileName.length(); ++i) {
+        if (fileName[i] == '.') dot = i;
+    }
+    if (fileName.empty()) return false;
+    out.folder = fullPath.Left(slash);
+    out.baseName = fileName.Left(dot);
+    return true;
+}
+
+Text InstanceObjectName(const Text& executablePath) {
+    // FNV-1a over the case-folded path: kernel object names may not hold
+    // backslashes, and Windows paths compare without regard to case.
+    Text folded = executablePath.ToUpperAscii();
+    uint64_t hash = 14695981039346656037ull;
+    for (size_t i = 0; i < folded.length(); ++i) {
+        hash ^= static_cast<unsigned char>(folded[i]);
+        hash *= 1099511628211ull;
+    }
+    char hex[17];
+    for (int i = 15; i >= 0; --i) {
+        hex[i] = "0123456789abcdef"[hash & 0xF];
+        hash >>= 4;
+    }
+    hex[16] = '\0';
+    return Text("Local\\SetupLoader.") + Text(hex);
+}

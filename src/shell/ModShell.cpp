@@ -1,0 +1,74 @@
+#include "ModShell.h"
+
+#include <shellapi.h>
+
+#include "../runtime/Files.h"
+#include "../runtime/LazyFunction.h"
+#include "../waitwindow/hw.h"
+#include "ShellResult.h"
+
+namespace {
+
+LazyFunction<decltype(&::ShellExecuteA)> g_shellExecute("shell32.dll", "ShellExecuteA");
+LazyFunction<decltype(&::ShellExecuteExA)> g_shellExecuteEx("shell32.dll", "ShellExecuteExA");
+LazyFunction<decltype(&::WaitForSingleObject)> g_waitForSingleObject("kernel32.dll", "WaitForSingleObject");
+LazyFunction<decltype(&::GetLastError)> g_getLastError("kernel32.dll", "GetLastError");
+
+}  // namespace
+
+static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the ANSI record has fifteen 32-bit fields");
+
+namespace ModShell {
+
+VBool FileExists(const Text& path) {
+    unsigned long attributes = 0;
+    if (!Files::Attributes(path, attributes)) return kFalse;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kFalse : kTrue;
+}
+
+void ShellOpen(const Text& path) {
+    if (!hw().Load()) return;  // without an owner nothing is started
+    ShellExecuteFile(path, SW_SHOWNORMAL, "", "", "open", hw().hWnd());
+}
+
+VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder,
+                       const Text& verb, HWND owner) {
+    auto shellExecute = g_shellExecute.GetOrRaise();
+    if (!shellExecute) return kFalse;
+    // With neither parameters nor a folder, the file is always shown normally.
+    int showCommand = (parameters.empty() && folder.empty()) ? SW_SHOWNORMAL : static_cast<int>(show);
+    HINSTANCE result = shellExecute(owner, verb.c_str(), file.c_str(), parameters.c_str(), folder.c_str(),
+                                    showCommand);
+    return IsShellExecuteSuccess(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(result))) ? kTrue : kFalse;
+}
+
+long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters,
+                         const Text& folder, long show) {
+    auto shellExecuteEx = g_shellExecuteEx.GetOrRaise();
+    // Bound before the launch, so binding cannot disturb the error it reads.
+    auto getLastError = g_getLastError.GetOrRaise();
+    auto waitForSingleObject = g_waitForSingleObject.GetOrRaise();
+    if (!shellExecuteEx || !getLastError || !waitForSingleObject) return ERROR_PROC_NOT_FOUND;
+
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = owner;
+    info.lpVerb = verb.c_str();
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = folder.c_str();
+    info.nShow = static_cast<int>(show);
+
+    long result;
+    if (shellExecuteEx(&info))
+        result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
+    else
+        result = static_cast<long>(getLastError());
+
+    // The handle stays open until the loader's own process ends.
+    if (info.hProcess) waitForSingleObject(info.hProcess, INFINITE);
+    return result;
+}
+
+}  // namespace ModShell

@@ -1,0 +1,32 @@
+#pragma once
+#include <stdint.h>
+
+#include "../runtime/Text.h"
+#include "../runtime/Win32.h"
+
+// Truth values as the loader's procedures pass them: true -1, false 0.
+using VBool = int16_t;
+constexpr VBool kTrue = -1;
+constexpr VBool kFalse = 0;
+
+// The file and shell helpers; all text goes through the ANSI entry points.
+namespace ModShell {
+
+// True when the path names an existing file that is not a folder; any
+// failure of the query is false.
+VBool FileExists(const Text& path);
+
+// Starts a file with the verb "open", owned by the hidden window, and
+// returns at once. Reports nothing.
+void ShellOpen(const Text& path);
+
+// ShellExecuteA; true when the shell reports success.
+VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder,
+                       const Text& verb, HWND owner);
+
+// ShellExecuteEx, then blocks until the started process has ended. Returns
+// the shell's success value, or the system error code when the launch failed.
+long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters,
+                         const Text& folder, long show);
+
+}  // namespace ModShell

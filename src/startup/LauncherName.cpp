@@ -1,0 +1,44 @@
+#include "LauncherName.h"
+
+Text JoinPath(const Text& folder, const Text& name) { return folder + "\\" + name; }
+
+CandidatePaths BuildCandidatePaths(const Text& appFolder, const Text& launcherName) {
+    CandidatePaths result;
+    for (int k = 0; k < kCandidateCount; ++k) {
+        size_t dropped = static_cast<size_t>(k) + 3;
+        if (launcherName.length() >= dropped)
+            result.path[k] = JoinPath(appFolder, launcherName.Mid(dropped) + ".exe");
+    }
+    return result;
+}
+
+bool SelectTargetPath(const Text& launcherName, const CandidatePaths& candidates, Text& target) {
+    struct Prefix {
+        const char* head;  // the first three letters
+        const char* full;  // the whole prefix that selects its own candidate
+        int candidate;
+    };
+    static const Prefix kPrefixes[] = {
+        {"RUN", "RUN", 0},
+        {"STA", "START", 2},
+        {"LOA", "LOAD", 1},
+        {"PRJ", "PRJRUN", 3},
+    };
+    Text head = launcherName.Left(3).ToUpperAscii();
+    for (const Prefix& prefix : kPrefixes) {
+        if (head != Text(prefix.head)) continue;
+        Text full(prefix.full);
+        int chosen = launcherName.Left(full.length()).ToUpperAscii() == full ? prefix.candidate : 0;
+        target = candidates.path[chosen];
+        return true;
+    }
+    return false;
+}
+
+Text ManifestSwitch(const Text& launcherName) {
+    return Text("/Add") + launcherName.ToLowerAscii() + "/Manifest";
+}
+
+bool IsManifestSwitch(const Text& argumentText, const Text& launcherName) {
+    return argumentText == ManifestSwitch(launcherName);
+}

@@ -1,0 +1,59 @@
+#include "MainMod.h"
+
+#include "../manifest/ModManifest.h"
+#include "../runtime/App.h"
+#include "../runtime/Err.h"
+#include "../runtime/Kernel.h"
+#include "../runtime/LazyFunction.h"
+#include "../shell/ModShell.h"
+#include "../waitwindow/frmWait.h"
+#include "../waitwindow/hw.h"
+#include "CompletionMarker.h"
+#include "StartupSequence.h"
+
+namespace {
+
+constexpr long kShowNoActivate = 4;  // the setup program shows without taking the focus
+
+class Win32Startup : public StartupWorld {
+public:
+    Text ArgumentText() override { return App::ArgumentText(); }
+    Text AppFolder() override { return App::Path(); }
+    Text LauncherName() override { return App::EXEName(); }
+    bool FileExists(const Text& path) override { return ModShell::FileExists(path) != kFalse; }
+    void Pause(unsigned milliseconds) override { Kernel::Sleep(milliseconds); }
+    bool LoadOwnerWindow() override { return hw().Load(); }
+    bool PreviousInstance() override { return App::PrevInstance(); }
+    bool ShowWaitWindow() override { return frmWait().Show(); }
+    void RunSetupAndWait(const Text& target) override {
+        ModShell::ShellExecuteAndWait(hw().hWnd(), "open", target, "", "", kShowNoActivate);
+    }
+    void WriteCompletionMarker(const Text& appFolder) override { ::WriteCompletionMarker(appFolder); }
+};
+
+}  // namespace
+
+namespace MainMod {
+
+void Main() {
+    RestrictDllSearchToSystem();
+    // A path the system cannot report whole names no setup program we could trust.
+    if (!App::Initialise()) App::EndProcess();
+
+    Win32Startup world;
+    switch (RunStartupSequence(world)) {
+    case StartupOutcome::ManifestMode:
+        ModManifest::RunManifestMode();
+    case StartupOutcome::Waiting:
+        return;
+    case StartupOutcome::Failed:
+        ReportUntrappedFailure();
+    case StartupOutcome::NoCandidate:
+    case StartupOutcome::RunnerNoPrefix:
+    case StartupOutcome::RunnerFinished:
+        break;
+    }
+    App::EndProcess();
+}
+
+}  // namespace MainMod

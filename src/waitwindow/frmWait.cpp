@@ -1,0 +1,131 @@
+#include "frmWait.h"
+
+#include "../runtime/App.h"
+#include "../runtime/Err.h"
+#include "../runtime/Files.h"
+#include "../runtime/Kernel.h"
+#include "../shell/ModShell.h"
+#include "../startup/CompletionMarker.h"
+#include "Transparant.h"
+#include "WindowsVersion.h"
+#include "hw.h"
+
+namespace {
+
+constexpr const char* kCaption = "Please wait...";
+constexpr unsigned kTickMs = 250;
+constexpr int kWidthTwips = 2415;
+constexpr int kHeightTwips = 2295;
+constexpr int16_t kOpacity = 244;
+constexpr int16_t kHighestTranslucentVersion = 5;
+constexpr DWORD kPauseBeforeEndMs = 100;
+constexpr UINT_PTR kTimer1Id = 1;
+
+const FormDefinition kWaitDefinition = {
+    "SetupLoaderWait", kCaption, 0, 0, kWidthTwips, kHeightTwips, true, RGB(255, 255, 255), 1,
+};
+
+bool IsClosingKey(int16_t key) { return key == 'X' || key == 'x' || key == 27; }
+
+}  // namespace
+
+FrmWait::FrmWait() : Form(kWaitDefinition), Lava{true}, Timer1(*this, kTimer1Id) {}
+
+FrmWait& frmWait() {
+    static FrmWait window;
+    return window;
+}
+
+void FrmWait::SetLavaVisible(int index, bool visible) {
+    if (Lava[index] == visible) return;
+    Lava[index] = visible;
+    if (hWnd()) ::InvalidateRect(hWnd(), nullptr, FALSE);
+}
+
+void FrmWait::PrepareWindow() {
+    SetCaption(kCaption);
+    clock_.Counter = 0;
+    clock_.ImgCount = 0;
+    for (int i = 1; i < kFrameCount; ++i) SetLavaVisible(i, false);
+    Timer1.SetEnabled(true);
+    Timer1.SetInterval(kTickMs);
+    SetHeightTwips(kHeightTwips);
+    SetWidthTwips(kWidthTwips);
+}
+
+void FrmWait::Form_Load() {
+    PrepareWindow();
+    if (GetWindowsVersion() > kHighestTranslucentVersion) return;
+    MakeTransparent(hWnd(), kOpacity);  // the window simply stays opaque if this fails
+}
+
+void FrmWait::Form_Unload() {
+    // Every step runs whatever the one before did; nothing is reported.
+    Err::Clear();
+    Files::Delete(MarkerPath(App::Path()));
+    Files::Close(kMarkerChannel);
+    hw().Unload();
+    Kernel::Sleep(kPauseBeforeEndMs);
+    App::EndProcess();
+}
+
+void FrmWait::Form_MouseDown(int, int, int, int) {
+    // Let the system move the borderless window as if its title bar were held.
+    Kernel::ReleaseCapture();
+    Kernel::SendMessageA(hWnd(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+void FrmWait::Form_KeyPress(int16_t& KeyAscii) {
+    if (IsClosingKey(KeyAscii)) Unload();
+}
+
+void FrmWait::Timer1_Timer() {
+    Tick tick = AdvanceClock(clock_);
+    for (int i = 0; i < kFrameCount; ++i) SetLavaVisible(i, i == tick.frame);
+
+    Err::Clear();
+    switch (tick.action) {
+    case TickAction::Relaunch:
+        ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe"));
+        break;
+    case TickAction::Poll:
+        if (ModShell::FileExists(MarkerPath(App::Path()))) {
+            Timer1.SetEnabled(false);
+            Unload();
+        }
+        break;
+    case TickAction::Timeout:
+        Timer1.SetEnabled(false);
+        Unload();
+        break;
+    case TickAction::None:
+        break;
+    }
+}
+
+void FrmWait::Paint(HDC) {}
+
+bool FrmWait::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+    case WM_TIMER:
+        if (wParam != kTimer1Id) return false;
+        Timer1_Timer();
+        result = 0;
+        return true;
+    case WM_CHAR: {
+        int16_t key = static_cast<int16_t>(wParam);
+        Form_KeyPress(key);
+        result = 0;
+        return true;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        Form_MouseDown(static_cast<int>(wParam), 0, static_cast<short>(LOWORD(lParam)),
+                       static_cast<short>(HIWORD(lParam)));
+        result = 0;
+        return true;
+    default:
+        return Form::HandleMessage(message, wParam, lParam, result);
+    }
+}

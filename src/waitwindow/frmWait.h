@@ -1,0 +1,31 @@
+#pragma once
+#include <stdint.h>
+
+#include "../runtime/Form.h"
+#include "Schedule.h"
+
+// The waiting window: animates the hourglass, relaunches the loader once so
+// that the second process runs the setup program, polls for the completion
+// marker and ends the process when it closes.
+class FrmWait : public Form {
+public:
+    FrmWait();
+    bool LavaVisible(int index) const { return Lava[index]; }
+
+private:
+    void PrepareWindow();
+    void Form_Load() override;
+    void Form_Unload() override;
+    void Form_MouseDown(int button, int shift, int x, int y);
+    void Form_KeyPress(int16_t& KeyAscii);
+    void Timer1_Timer();
+    void SetLavaVisible(int index, bool visible);
+    void Paint(HDC dc) override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    WaitClock clock_;
+    bool Lava[kFrameCount];
+    FormTimer Timer1;
+};
+
+FrmWait& frmWait();

@@ -1,0 +1,6 @@
+#pragma once
+#include "../runtime/Form.h"
+
+// The hidden owner window: loaded, never shown; its handle owns every shell
+// call of the process.
+Form& hw();

@@ -1,0 +1,295 @@
+"""A Wine desktop for the end-to-end tests: a virtual X display with a window
+manager, a Wine prefix of its own, and the means to drive and watch Windows
+programs the way a person would (windows by title, keys, mouse, screenshots).
+
+Every wait here is bounded; the product may wait forever, a test never does.
+"""
+
+import fcntl
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+LOADER = Path(os.environ.get("LOADER_EXE", ROOT / "dist" / "prjLomdra.exe"))
+FIXTURES = Path(os.environ.get("FIXTURES_DIR", ROOT / "build" / "mingw" / "tests" / "bin"))
+TEMPLATE = Path(os.environ.get("WINE_TEMPLATE", ROOT / "build" / "native" / "wineprefix-template"))
+
+# Wine on a loaded two-core machine is slow: generous bounds, never tight ones.
+SLOW = float(os.environ.get("WINE_TIME_FACTOR", "1"))
+
+
+def wait_until(predicate, timeout, interval=0.1, what="condition"):
+    """Polls predicate until it returns a true value; returns it, or raises."""
+    deadline = time.monotonic() + timeout * SLOW
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {timeout * SLOW:.0f} s waiting for {what}")
+        time.sleep(interval)
+
+
+def _base_env():
+    env = dict(os.environ)
+    env["WINEDEBUG"] = "-all"
+    env["WINEDLLOVERRIDES"] = "mscoree=;mshtml="
+    return env
+
+
+def ensure_template():
+    """Creates the shared, pristine Wine prefix once; sessions copy it."""
+    TEMPLATE.parent.mkdir(parents=True, exist_ok=True)
+    with open(str(TEMPLATE) + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if (TEMPLATE / "system.reg").exists():
+            return
+        building = Path(str(TEMPLATE) + ".building")
+        shutil.rmtree(building, ignore_errors=True)
+        env = _base_env()
+        env["WINEPREFIX"] = str(building)
+        env.pop("DISPLAY", None)
+        subprocess.run(["wine", "wineboot", "-i"], env=env, check=True, timeout=300,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+        building.rename(TEMPLATE)
+
+
+class WineDesktop:
+    """One Xvfb display with openbox and one Wine prefix, torn down on close."""
+
+    def __init__(self, windows_version=None, dll_overrides=None):
+        ensure_template()
+        self.root = Path(tempfile.mkdtemp(prefix="loader-e2e-"))
+        self.prefix = self.root / "prefix"
+        shutil.copytree(TEMPLATE, self.prefix, symlinks=True)
+        self._procs = []
+        self.display = self._start_xvfb()
+        self.env = _base_env()
+        self.env["DISPLAY"] = self.display
+        self.env["WINEPREFIX"] = str(self.prefix)
+        if dll_overrides:
+            self.env["WINEDLLOVERRIDES"] += ";" + dll_overrides
+        self._spawn(["openbox", "--sm-disable"])
+        wait_until(self._window_manager_running, 20, what="openbox")
+        subprocess.run(["wineserver", "-p"], env=self.env, timeout=60)
+        if windows_version:
+            self.set_windows_version(windows_version)
+
+    # --- set-up and tear-down -------------------------------------------------
+
+    def _start_xvfb(self):
+        read_fd, write_fd = os.pipe()
+        proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        self._procs.append(proc)
+        number = b""
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    raise RuntimeError("Xvfb did not report its display")
+                number += chunk
+        return ":" + number.decode().strip()
+
+    def _spawn(self, args, **kwargs):
+        proc = subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, **kwargs)
+        self._procs.append(proc)
+        return proc
+
+    def _window_manager_running(self):
+        out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
+                             capture_output=True, text=True).stdout
+        return "window id" in out
+
+    def close(self):
+        try:
+            subprocess.run(["wineserver", "-k"], env=self.env, timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            pass
+        for proc in reversed(self._procs):
+            if proc.poll() is None:
+                proc.send_signal(signal.SIGTERM)
+                try:
+                    proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    # --- the Windows side -------------------------------------------------------
+
+    @property
+    def drive_c(self):
+        return self.prefix / "drive_c"
+
+    def folder(self, name):
+        """A fresh folder C:\\<name>; returns its Linux path."""
+        path = self.drive_c / name
+        path.mkdir(parents=True, exist_ok=False)
+        return path
+
+    @staticmethod
+    def windows_path(path):
+        """The Windows form of a path inside the prefix's drive C."""
+        parts = Path(path).parts
+        index = parts.index("drive_c")
+        return "C:\\" + "\\".join(parts[index + 1:])
+
+    def set_windows_version(self, version):
+        self.wine(["reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/t", "REG_SZ", "/d",
+                   version, "/f"]).wait(timeout=60 * SLOW)
+
+    def wine(self, args, cwd=None):
+        """Starts a Windows program (a path or a builtin command) under Wine."""
+        return self._spawn(["wine", *[str(a) for a in args]], cwd=cwd)
+
+    def run_console(self, exe, *args, timeout=600):
+        """Runs a console program to its end; returns (exit code, its output)."""
+        exe = Path(exe)
+        result = subprocess.run(["wine", self.windows_path(exe), *args], env=self.env, cwd=exe.parent,
+                                capture_output=True, text=True, errors="replace", timeout=timeout * SLOW)
+        return result.returncode, result.stdout + result.stderr
+
+    def start(self, exe, *args):
+        """Starts a program the way Explorer would: from its own folder."""
+        exe = Path(exe)
+        return self.wine([self.windows_path(exe), *args], cwd=exe.parent)
+
+    def processes(self, image_name):
+        """Ids of live processes of this prefix whose image is image_name."""
+        found = []
+        wanted = image_name.lower()
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                environ = (entry / "environ").read_bytes()
+                args = (entry / "cmdline").read_bytes().decode(errors="replace").split("\0")
+                state = (entry / "stat").read_text().split(") ")[-1].split()[0]
+            except OSError:
+                continue
+            if state == "Z":
+                continue
+            if f"WINEPREFIX={self.prefix}".encode() not in environ.split(b"\0"):
+                continue
+            # Under an emulator the image is not the first argument.
+            if any(arg.replace("/", "\\").split("\\")[-1].lower() == wanted for arg in args[:3]):
+                found.append(int(entry.name))
+        return found
+
+    # --- the X side -------------------------------------------------------------
+
+    def x(self, *args, check=False):
+        result = subprocess.run([*args], env=self.env, capture_output=True, text=True, timeout=60)
+        if check and result.returncode != 0:
+            raise AssertionError(f"{args[0]} failed: {result.stderr}")
+        return result.stdout
+
+    def windows(self, title):
+        """X ids of mapped windows whose title is exactly title."""
+        out = self.x("xdotool", "search", "--onlyvisible", "--name", f"^{_escape(title)}$")
+        return [int(w) for w in out.split()]
+
+    def wait_for_window(self, title, timeout=60):
+        return wait_until(lambda: self.windows(title), timeout, what=f"window '{title}'")[0]
+
+    def wait_for_no_window(self, title, timeout=60):
+        wait_until(lambda: not self.windows(title), timeout, what=f"window '{title}' to close")
+
+    def geometry(self, window):
+        """(x, y, width, height) of a window on the screen."""
+        out = self.x("xdotool", "getwindowgeometry", "--shell", str(window), check=True)
+        values = dict(line.split("=", 1) for line in out.split())
+        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def activate(self, window):
+        self.x("xdotool", "windowactivate", "--sync", str(window))
+        time.sleep(0.3)
+
+    def key(self, window, *keys):
+        """Types keys into a window, as a person at the keyboard would."""
+        self.activate(window)
+        self.x("xdotool", "key", "--delay", "100", *keys, check=True)
+
+    def drag(self, start, end, button=1, steps=20):
+        """Presses at start, moves in small steps, releases at end."""
+        self.x("xdotool", "mousemove", "--sync", str(start[0]), str(start[1]), check=True)
+        time.sleep(0.3)
+        self.x("xdotool", "mousedown", str(button), check=True)
+        time.sleep(0.3)
+        for i in range(1, steps + 1):
+            x = start[0] + (end[0] - start[0]) * i // steps
+            y = start[1] + (end[1] - start[1]) * i // steps
+            self.x("xdotool", "mousemove", str(x), str(y), check=True)
+            time.sleep(0.05)
+        time.sleep(0.3)
+        self.x("xdotool", "mouseup", str(button), check=True)
+        time.sleep(0.5)
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-display", self.display, "-window", "root", str(path)],
+                       env=self.env, check=True, timeout=60)
+        return path
+
+    def property(self, window, name):
+        return self.x("xprop", "-id", str(window), name)
+
+
+def _escape(title):
+    return "".join("\\" + c if c in r".^$*+?()[]{}|\\" else c for c in title)
+
+
+# --- files that tests lay out beside the loader -------------------------------
+
+def install_loader(folder, name):
+    """Copies the built loader into folder under name (for example RUNsetup.exe)."""
+    target = Path(folder) / name
+    shutil.copyfile(LOADER, target)
+    return target
+
+
+def install_setup(folder, name, run_ms=1000):
+    """Copies the stand-in setup program into folder; it runs for run_ms."""
+    target = Path(folder) / name
+    shutil.copyfile(FIXTURES / "fakesetup.exe", target)
+    Path(str(target) + ".cfg").write_text(str(run_ms))
+    return target
+
+
+def setup_starts(setup):
+    """The start lines that the stand-in setup program has logged."""
+    return [line for line in _log_lines(setup) if line.startswith("start ")]
+
+
+def setup_ends(setup):
+    return [line for line in _log_lines(setup) if line.startswith("end ")]
+
+
+def log_time_ms(line):
+    return int(line.split()[1])
+
+
+def _log_lines(setup):
+    log = Path(str(setup) + ".log")
+    return log.read_text().splitlines() if log.exists() else []
+
+
+def file_time_ms(path):
+    """A file's modification time on the same scale as the setup log's times."""
+    # The log counts milliseconds since 1601, as Windows file times do.
+    return int(Path(path).stat().st_mtime * 1000) + 11644473600 * 1000

@@ -1,0 +1,68 @@
+#include "win32_fixture.h"
+
+#include <stdio.h>
+
+Text Win32Folder::ProgramFolder() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    while (length > 0 && path[length - 1] != '\\') --length;
+    return Text(path, length ? length - 1 : 0);
+}
+
+void Win32Folder::SetUp() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    char name[64];
+    snprintf(name, sizeof name, "loader-test-%lu-%lu", GetCurrentProcessId(), GetTickCount());
+    folder_ = Text(temp) + name;
+    ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+}
+
+static void RemoveTree(const Text& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            Text name(found.cFileName);
+            if (name == Text(".") || name == Text("..")) continue;
+            Text path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+void Win32Folder::TearDown() { RemoveTree(folder_); }
+
+Text Win32Folder::MakeFile(const Text& name, DWORD attributes, const Text& content) {
+    Text path = Path(name);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << path.c_str();
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.length()), &written, nullptr);
+    CloseHandle(file);
+    SetFileAttributesA(path.c_str(), attributes);
+    return path;
+}
+
+Text Win32Folder::MakeFolder(const Text& name) {
+    Text path = Path(name);
+    EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path.c_str();
+    return path;
+}
+
+Text Win32Folder::ReadFile(const Text& name) const {
+    Text path = Path(name);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Text();
+    char buffer[65536];
+    DWORD read = 0;
+    ::ReadFile(file, buffer, sizeof buffer, &read, nullptr);
+    CloseHandle(file);
+    return Text(buffer, read);
+}
