@@ -161,9 +161,18 @@ class WineDesktop:
     def run_console(self, exe, *args, timeout=600):
         """Runs a console program to its end; returns (exit code, its output)."""
         exe = Path(exe)
-        result = subprocess.run(["wine", self.windows_path(exe), *args], env=self.env, cwd=exe.parent,
-                                capture_output=True, text=True, errors="replace", timeout=timeout * SLOW)
-        return result.returncode, result.stdout + result.stderr
+        # A file, not a pipe: Wine's helper processes inherit the handle and
+        # would hold a pipe open long after the program has ended.
+        with tempfile.TemporaryFile(mode="w+", errors="replace") as out:
+            proc = subprocess.Popen(["wine", self.windows_path(exe), *args], env=self.env, cwd=exe.parent,
+                                    stdout=out, stderr=subprocess.STDOUT)
+            try:
+                code = proc.wait(timeout=timeout * SLOW)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                code = None
+            out.seek(0)
+            return code, out.read()
 
     def start(self, exe, *args):
         """Starts a program the way Explorer would: from its own folder."""
