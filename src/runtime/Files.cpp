@@ -28,7 +28,9 @@ bool Open(int channel, const Text& path, DWORD access, DWORD disposition, const 
         return false;
     }
     Files::Close(channel);
-    HANDLE file = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+    // Others may delete the file while it is open: the waiting window removes
+    // the marker whenever it sees it, even while the runner is still writing.
+    HANDLE file = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         Err::RaiseSystem(::GetLastError(), Text(what) + path);

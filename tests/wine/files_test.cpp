@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "runtime/Err.h"
+#include "runtime/Files.h"
+#include "startup/CompletionMarker.h"
+#include "win32_fixture.h"
+
+namespace {
+
+const char kMarkerBytes[] = "\"done\"\r\n";
+
+}  // namespace
+
+TEST_F(Win32Folder, CompletionMarkerIsExactlyEightBytesAndReplacesAnOldOne) {
+    WriteCompletionMarker(folder_);
+    EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
+    MakeFile("done", FILE_ATTRIBUTE_NORMAL, "a much longer earlier content");
+    WriteCompletionMarker(folder_);
+    EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
+}
+
+TEST_F(Win32Folder, CompletionMarkerIsNotWrittenOverAFolderAndReportsNothing) {
+    MakeFolder("done");
+    Err::Raise(0, "");
+    WriteCompletionMarker(folder_);  // must neither fail loudly nor touch the folder
+    DWORD attributes = GetFileAttributesA(Path("done").c_str());
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(Win32Folder, ChannelsOpenReadWriteAndCloseLikeNumberedFiles) {
+    ASSERT_TRUE(Files::OpenForOutput(2, Path("out.txt")));
+    ASSERT_TRUE(Files::WriteFieldLine(2, "x y"));
+    Files::Close(2);
+    Files::Close(2);  // closing a closed channel does nothing
+    EXPECT_TRUE(ReadFile("out.txt") == Text("\"x y\"\r\n"));
+
+    MakeFile("in.bin", FILE_ATTRIBUTE_NORMAL, Text("\xEF\xBB\xBF\0\xC3\xA9", 6));
+    unsigned long length = 0;
+    Text bytes;
+    ASSERT_TRUE(Files::OpenForBinaryRead(1, Path("in.bin")));
+    ASSERT_TRUE(Files::Length(1, length));
+    ASSERT_TRUE(Files::ReadFromStart(1, length, bytes));
+    Files::CloseAll();
+    EXPECT_EQ(length, 6u);
+    EXPECT_TRUE(bytes == Text("\xEF\xBB\xBF\0\xC3\xA9", 6));
+    EXPECT_FALSE(Files::WriteFieldLine(2, "closed"));
+}
+
+TEST_F(Win32Folder, FailuresNameTheFileAndTheSystemError) {
+    EXPECT_FALSE(Files::OpenForBinaryRead(1, Path("missing.manifest")));
+    EXPECT_EQ(Err::Number(), static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
+    EXPECT_NE(strstr(Err::Description().c_str(), "missing.manifest"), nullptr) << Err::Description().c_str();
+
+    EXPECT_FALSE(Files::Delete(Path("missing")));
+    MakeFolder("target.exe");
+    MakeFile("source.exe");
+    EXPECT_FALSE(Files::Copy(Path("source.exe"), Path("target.exe")));
+    EXPECT_NE(strstr(Err::Description().c_str(), "target.exe"), nullptr) << Err::Description().c_str();
+}
+
+TEST_F(Win32Folder, CopyReplacesAnExistingFileWhole) {
+    MakeFile("source.exe", FILE_ATTRIBUTE_NORMAL, "short");
+    MakeFile("target.exe", FILE_ATTRIBUTE_NORMAL, "a longer earlier file");
+    ASSERT_TRUE(Files::Copy(Path("source.exe"), Path("target.exe")));
+    EXPECT_TRUE(ReadFile("target.exe") == Text("short"));
+}
+
+// The waiting window may see the marker while the runner still has it open;
+// its delete must still take the marker away, or the next run would find a
+// stale one and close at once.
+TEST_F(Win32Folder, AFileOpenOnAChannelCanStillBeDeleted) {
+    ASSERT_TRUE(Files::OpenForOutput(2, Path("done")));
+    EXPECT_TRUE(Files::Delete(Path("done")));
+    EXPECT_TRUE(Files::WriteFieldLine(2, "done"));
+    Files::Close(2);
+    EXPECT_EQ(GetFileAttributesA(Path("done").c_str()), INVALID_FILE_ATTRIBUTES);
+}
