@@ -13,6 +13,28 @@ LazyFunction<decltype(&::ShellExecuteA)> g_shellExecute("shell32.dll", "ShellExe
 LazyFunction<decltype(&::ShellExecuteExA)> g_shellExecuteEx("shell32.dll", "ShellExecuteExA");
 LazyFunction<decltype(&::WaitForSingleObject)> g_waitForSingleObject("kernel32.dll", "WaitForSingleObject");
 LazyFunction<decltype(&::GetLastError)> g_getLastError("kernel32.dll", "GetLastError");
+LazyFunction<decltype(&::MsgWaitForMultipleObjects)> g_msgWait("user32.dll", "MsgWaitForMultipleObjects");
+LazyFunction<decltype(&::PeekMessageA)> g_peekMessage("user32.dll", "PeekMessageA");
+
+// Blocks until the process has ended. The thread owns the hidden window, and
+// a program that sends a message to every top-level window (installers
+// announce setting changes that way) waits for each one to answer: so
+// messages sent to this thread are answered meanwhile. Posted messages stay
+// queued, and there is no time limit.
+void WaitForProcess(HANDLE process) {
+    auto msgWait = g_msgWait.Get();
+    auto peekMessage = g_peekMessage.Get();
+    if (msgWait && peekMessage) {
+        for (;;) {
+            DWORD woke = msgWait(1, &process, FALSE, INFINITE, QS_SENDMESSAGE);
+            if (woke == WAIT_OBJECT_0) return;
+            if (woke != WAIT_OBJECT_0 + 1) break;
+            MSG message;
+            peekMessage(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+    if (auto waitForSingleObject = g_waitForSingleObject.GetOrRaise()) waitForSingleObject(process, INFINITE);
+}
 
 }  // namespace
 
@@ -47,8 +69,7 @@ long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const T
     auto shellExecuteEx = g_shellExecuteEx.GetOrRaise();
     // Bound before the launch, so binding cannot disturb the error it reads.
     auto getLastError = g_getLastError.GetOrRaise();
-    auto waitForSingleObject = g_waitForSingleObject.GetOrRaise();
-    if (!shellExecuteEx || !getLastError || !waitForSingleObject) return ERROR_PROC_NOT_FOUND;
+    if (!shellExecuteEx || !getLastError) return ERROR_PROC_NOT_FOUND;
 
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
@@ -61,13 +82,17 @@ long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const T
     info.nShow = static_cast<int>(show);
 
     long result;
-    if (shellExecuteEx(&info))
+    if (shellExecuteEx(&info)) {
         result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
-    else
+    } else {
         result = static_cast<long>(getLastError());
+        // The shell's own error box can leave no system code behind; its
+        // error value then says what went wrong.
+        if (result == 0) result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
+    }
 
     // The handle stays open until the loader's own process ends.
-    if (info.hProcess) waitForSingleObject(info.hProcess, INFINITE);
+    if (info.hProcess) WaitForProcess(info.hProcess);
     return result;
 }
 
