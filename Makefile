@@ -1,6 +1,6 @@
 # The front door: `make` builds, `make demo` runs the loader's main job under
 # Wine, `make test` runs every test. Each installs what it needs first.
-.PHONY: all build deps demo test test-fast size clean
+.PHONY: all build deps demo test test-fast size bench clean
 
 all: build size
 
@@ -17,6 +17,10 @@ build: deps
 
 size:
 	@bash scripts/size-report.sh dist/prjLomdra.exe
+
+# Size, and the waiting instance's CPU time and memory during a run.
+bench: build
+	@python3 scripts/benchmark.py
 
 demo: build
 	@python3 scripts/demo.py

@@ -54,11 +54,16 @@ void Raise(unsigned long number, const Text& description) {
 }
 
 void RaiseSystem(unsigned long code, const Text& what) {
+    // Some calls fail without leaving a code; quoting "success" would mislead.
+    if (code == 0) {
+        Raise(ERROR_GEN_FAILURE, what + "; the system gave no reason.");
+        return;
+    }
     Text message = SystemMessage(code);
     Text description = what;
     if (!message.empty()) description += Text(": ") + message;
     description += Text(" (error ") + DecimalText(code) + ").";
-    Raise(code ? code : 1, description);
+    Raise(code, description);
 }
 
 unsigned long Number() { return g_number; }

@@ -9,11 +9,13 @@ import winehost
 
 class Win32Layer(unittest.TestCase):
     def test_googletest_program_passes(self):
-        with winehost.WineDesktop(dll_overrides="dwmapi=n,b;uxtheme=n,b") as desktop:
+        with winehost.WineDesktop(dll_overrides="dwmapi=n,b;msimg32=n,b") as desktop:
             folder = desktop.folder("tests")
             for program in winehost.FIXTURES.iterdir():
                 if program.suffix in (".exe", ".dll"):
                     shutil.copy(program, folder / program.name)
+            # The resource tests read the built loader from beside them.
+            shutil.copy(winehost.LOADER, folder / winehost.LOADER.name)
             code, output = desktop.run_console(folder / "loader_win32_tests.exe")
             print(output)
             self.assertIn("[  PASSED  ]", output)

@@ -282,18 +282,18 @@ def install_setup(folder, name, run_ms=1000):
 
 def setup_starts(setup):
     """The start lines that the stand-in setup program has logged."""
-    return [line for line in _log_lines(setup) if line.startswith("start ")]
+    return [line for line in log_lines(setup) if line.startswith("start ")]
 
 
 def setup_ends(setup):
-    return [line for line in _log_lines(setup) if line.startswith("end ")]
+    return [line for line in log_lines(setup) if line.startswith("end ")]
 
 
 def log_time_ms(line):
     return int(line.split()[1])
 
 
-def _log_lines(setup):
+def log_lines(setup):
     log = Path(str(setup) + ".log")
     return log.read_text().splitlines() if log.exists() else []
 

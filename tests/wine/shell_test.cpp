@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include "shell/ModShell.h"
 #include "win32_fixture.h"
 
@@ -25,4 +27,32 @@ TEST_F(Win32Folder, FileExistsIsFalseForEmptyMalformedAndUnreachablePaths) {
     Text longPath = Path("");
     while (longPath.length() < 600) longPath += "abcdefghij\\";
     EXPECT_EQ(ModShell::FileExists(longPath + "x.exe"), kFalse);
+}
+
+TEST_F(Win32Folder, ShellExecuteAndWaitReturnsOnlyAfterTheProcessHasEnded) {
+    Text setup = InstallSetup("setup.exe", 3000);
+    long result = ModShell::ShellExecuteAndWait(nullptr, "open", setup, "", "", SW_SHOWNOACTIVATE);
+    EXPECT_GT(result, 32);
+    // The stand-in logs its end just before it exits; the log is complete now.
+    Text log = ReadFile("setup.exe.log");
+    EXPECT_NE(strstr(log.c_str(), "start "), nullptr) << log.c_str();
+    EXPECT_NE(strstr(log.c_str(), "show=4"), nullptr) << log.c_str();
+    EXPECT_NE(strstr(log.c_str(), "end "), nullptr) << log.c_str();
+}
+
+TEST_F(Win32Folder, ShellExecuteAndWaitForAMissingFileReturnsTheErrorAtOnce) {
+    // The shell reports the failure in its own box first; OK dismisses it.
+    MessageBoxDismisser user;
+    long result = ModShell::ShellExecuteAndWait(nullptr, "open", Path("missing.exe"), "", "", SW_SHOWNOACTIVATE);
+    EXPECT_EQ(result, ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Win32Folder, ShellExecuteFileReportsSuccessAndFailureAsTruthValues) {
+    Text setup = InstallSetup("quick.exe", 0);
+    MessageBoxDismisser user;
+    EXPECT_EQ(ModShell::ShellExecuteFile(setup, SW_HIDE, "", "", "open", nullptr), kTrue);
+    EXPECT_EQ(ModShell::ShellExecuteFile(Path("missing.exe"), SW_SHOWNORMAL, "", "", "open", nullptr), kFalse);
+    // Shown normally whatever show command is passed when there are no parameters.
+    for (int i = 0; i < 300 && !strstr(ReadFile("quick.exe.log").c_str(), "end "); ++i) Sleep(100);
+    EXPECT_NE(strstr(ReadFile("quick.exe.log").c_str(), "show=1"), nullptr) << ReadFile("quick.exe.log").c_str();
 }

@@ -66,3 +66,37 @@ Text Win32Folder::ReadFile(const Text& name) const {
     CloseHandle(file);
     return Text(buffer, read);
 }
+
+Text Win32Folder::InstallSetup(const Text& name, unsigned runMs) {
+    Text path = Path(name);
+    EXPECT_TRUE(CopyFileA((ProgramFolder() + "\\fakesetup.exe").c_str(), path.c_str(), FALSE)) << path.c_str();
+    char ms[16];
+    snprintf(ms, sizeof ms, "%u", runMs);
+    MakeFile(name + ".cfg", FILE_ATTRIBUTE_NORMAL, ms);
+    return path;
+}
+
+MessageBoxDismisser::MessageBoxDismisser() { thread_ = CreateThread(nullptr, 0, &Watch, this, 0, nullptr); }
+
+MessageBoxDismisser::~MessageBoxDismisser() {
+    InterlockedExchange(&stop_, 1);
+    WaitForSingleObject(thread_, 10000);
+    CloseHandle(thread_);
+}
+
+DWORD WINAPI MessageBoxDismisser::Watch(void* self) {
+    auto* watcher = static_cast<MessageBoxDismisser*>(self);
+    while (!watcher->stop_) {
+        HWND box = nullptr;
+        while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(box, &owner);
+            if (owner != GetCurrentProcessId() || !IsWindowVisible(box)) continue;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            InterlockedIncrement(&watcher->dismissed_);
+            Sleep(500);  // let it close before looking again
+        }
+        Sleep(100);
+    }
+    return 0;
+}

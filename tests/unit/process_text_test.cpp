@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "runtime/FieldLine.h"
+#include "runtime/ProcessText.h"
+#include "shell/ShellResult.h"
+
+TEST(ArgumentText, DropsTheProgramPathAndTheBlanksAfterIt) {
+    EXPECT_STREQ(ArgumentTextFrom("\"C:\\Drv\\RUNsetup.exe\" /Addrunsetup/Manifest").c_str(), "/Addrunsetup/Manifest");
+    EXPECT_STREQ(ArgumentTextFrom("C:\\Drv\\RUNsetup.exe \t  a  b ").c_str(), "a  b ");
+    EXPECT_STREQ(ArgumentTextFrom("\"C:\\Program Files\\RUNsetup.exe\"").c_str(), "");
+    EXPECT_STREQ(ArgumentTextFrom("RUNsetup.exe").c_str(), "");
+    EXPECT_STREQ(ArgumentTextFrom("\"C:\\unterminated").c_str(), "");
+    EXPECT_STREQ(ArgumentTextFrom("").c_str(), "");
+    EXPECT_STREQ(ArgumentTextFrom(nullptr).c_str(), "");
+}
+
+TEST(ModulePath, SplitsFolderAndBaseNameKeepingCase) {
+    ModulePath path;
+    ASSERT_TRUE(SplitModulePath("C:\\Drv\\RUNSetup.exe", path));
+    EXPECT_STREQ(path.folder.c_str(), "C:\\Drv");
+    EXPECT_STREQ(path.baseName.c_str(), "RUNSetup");
+    ASSERT_TRUE(SplitModulePath("C:\\RUN.setup.v2.EXE", path));
+    EXPECT_STREQ(path.folder.c_str(), "C:");
+    EXPECT_STREQ(path.baseName.c_str(), "RUN.setup.v2");
+    ASSERT_TRUE(SplitModulePath("\\\\server\\share\\RUNsetup", path));
+    EXPECT_STREQ(path.baseName.c_str(), "RUNsetup");
+}
+
+TEST(ModulePath, RejectsPathsWithoutFolderOrName) {
+    ModulePath path;
+    EXPECT_FALSE(SplitModulePath("RUNsetup.exe", path));
+    EXPECT_FALSE(SplitModulePath("C:\\Drv\\", path));
+    EXPECT_FALSE(SplitModulePath("", path));
+}
+
+TEST(InstanceObjectName, SameExecutableAnyCaseSameNameOtherFileOtherName) {
+    Text a = InstanceObjectName("C:\\Drv\\RUNsetup.exe");
+    EXPECT_TRUE(a == InstanceObjectName("c:\\drv\\runSETUP.EXE"));
+    EXPECT_FALSE(a == InstanceObjectName("C:\\Drv2\\RUNsetup.exe"));
+    EXPECT_FALSE(a == InstanceObjectName("C:\\Drv\\LOADsetup.exe"));
+    // Object names may hold no backslash after the namespace prefix.
+    Text rest = a.Mid(6);
+    EXPECT_STREQ(a.Left(6).c_str(), "Local\\");
+    for (size_t i = 0; i < rest.length(); ++i) EXPECT_NE(rest[i], '\\');
+}
+
+TEST(CompletionMarker, IsTheQuotedWordAndALineEndInEightBytes) {
+    Text line = FieldLine("done");
+    ASSERT_EQ(line.length(), 8u);
+    const unsigned char expected[] = {0x22, 0x64, 0x6F, 0x6E, 0x65, 0x22, 0x0D, 0x0A};
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(static_cast<unsigned char>(line[i]), expected[i]) << i;
+}
+
+TEST(ShellExecuteResult, AboveThirtyTwoReadUnsignedIsSuccess) {
+    EXPECT_TRUE(IsShellExecuteSuccess(33));
+    EXPECT_TRUE(IsShellExecuteSuccess(0x80000000u));
+    EXPECT_TRUE(IsShellExecuteSuccess(0xFFFFFFFFu));
+    EXPECT_FALSE(IsShellExecuteSuccess(32));
+    EXPECT_FALSE(IsShellExecuteSuccess(2));
+    EXPECT_FALSE(IsShellExecuteSuccess(0));
+}
+
+TEST(Text, OwnsItsBytesIncludingZeros) {
+    Text bytes("a\0b", 3);
+    Text copy = bytes;
+    EXPECT_EQ(copy.length(), 3u);
+    EXPECT_TRUE(copy == bytes);
+    EXPECT_FALSE(copy == Text("a"));
+    Text self = "ab";
+    self += self;
+    EXPECT_STREQ(self.c_str(), "abab");
+    Text moved = static_cast<Text&&>(self);
+    EXPECT_STREQ(moved.c_str(), "abab");
+    EXPECT_TRUE(self.empty());
+    EXPECT_STREQ(Text("x").Mid(5).c_str(), "");
+    EXPECT_STREQ(Text("xyz").Left(10).c_str(), "xyz");
+}

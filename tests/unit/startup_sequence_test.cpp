@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "startup/StartupSequence.h"
+
+namespace {
+
+// Records every call start-up makes, in order, against a folder of files.
+class FakeWorld : public StartupWorld {
+public:
+    FakeWorld(const char* name, std::set<std::string> files) : name_(name), files_(std::move(files)) {}
+
+    Text ArgumentText() override { return arguments; }
+    Text AppFolder() override { return "C:\\Drv"; }
+    Text LauncherName() override { return name_; }
+    bool FileExists(const Text& path) override {
+        calls.push_back(std::string("exists ") + path.c_str());
+        return files_.count(path.c_str()) > 0;
+    }
+    void Pause(unsigned ms) override { calls.push_back("pause " + std::to_string(ms)); }
+    bool LoadOwnerWindow() override {
+        calls.push_back("load hw");
+        return ownerLoads;
+    }
+    bool PreviousInstance() override {
+        calls.push_back("previous instance");
+        return previous;
+    }
+    bool ShowWaitWindow() override {
+        calls.push_back("show frmWait");
+        return true;
+    }
+    void RunSetupAndWait(const Text& target) override { calls.push_back(std::string("run ") + target.c_str()); }
+    void WriteCompletionMarker(const Text& folder) override {
+        calls.push_back(std::string("marker ") + folder.c_str());
+    }
+
+    Text arguments;
+    bool previous = false;
+    bool ownerLoads = true;
+    std::vector<std::string> calls;
+
+private:
+    Text name_;
+    std::set<std::string> files_;
+};
+
+const std::vector<std::string> kCandidateTests = {
+    "exists C:\\Drv\\setup.exe", "exists C:\\Drv\\etup.exe", "exists C:\\Drv\\tup.exe", "exists C:\\Drv\\up.exe"};
+
+std::vector<std::string> Then(std::vector<std::string> head, const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+}  // namespace
+
+TEST(StartupSequence, FirstProcessTestsAllCandidatesPausesLoadsOwnerAndShowsTheWindow) {
+    FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
+    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::Waiting);
+    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "previous instance", "show frmWait"}));
+}
+
+TEST(StartupSequence, RunnerStartsTheTargetThenLeavesTheMarker) {
+    FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
+    world.previous = true;
+    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerFinished);
+    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "previous instance",
+                                                  "exists C:\\Drv\\setup.exe", "run C:\\Drv\\setup.exe",
+                                                  "marker C:\\Drv"}));
+}
+
+TEST(StartupSequence, NoCandidateEndsBeforeThePauseAndWithoutAWindow) {
+    FakeWorld world("RUNsetup", {"C:\\Drv\\other.exe"});
+    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::NoCandidate);
+    EXPECT_EQ(world.calls, kCandidateTests);
+}
+
+TEST(StartupSequence, RunnerWithMissingTargetStartsNothingButWritesTheMarker) {
+    // Candidate 4 lets the start continue; the prefix selects candidate 1.
+    FakeWorld world("RUNsetup", {"C:\\Drv\\up.exe"});
+    world.previous = true;
+    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerFinished);
+    EXPECT_EQ(world.calls.back(), "marker C:\\Drv");
+    for (const std::string& call : world.calls) EXPECT_NE(call.rfind("run ", 0), 0u) << call;
+}
+
+TEST(StartupSequence, RunnerWithoutRecognisedPrefixEndsWithoutMarker) {
+    FakeWorld world("XYZsetup", {"C:\\Drv\\setup.exe"});
+    world.previous = true;
+    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerNoPrefix);
+    EXPECT_EQ(world.calls.back(), "previous instance");
+
+    FakeWorld first("XYZsetup", {"C:\\Drv\\setup.exe"});
+    EXPECT_EQ(RunStartupSequence(first), StartupOutcome::Waiting);
+}
+
+TEST(StartupSequence, ManifestSwitchTakesOverBeforeAnyFileIsTested) {
+    FakeWorld world("RUNSetup", {"C:\\Drv\\Setup.exe"});
+    world.arguments = "/Addrunsetup/Manifest";
+    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::ManifestMode);
+    EXPECT_TRUE(world.calls.empty());
+}
+
+TEST(StartupSequence, SwitchInAnotherCaseOrWithMoreTextStartsNormally) {
+    for (const char* arguments : {"/AddRUNSetup/Manifest", "/addrunsetup/manifest", "/Addrunsetup/Manifest x"}) {
+        FakeWorld world("RUNSetup", {"C:\\Drv\\Setup.exe"});
+        world.arguments = arguments;
+        EXPECT_EQ(RunStartupSequence(world), StartupOutcome::Waiting) << arguments;
+    }
+}
+
+TEST(StartupSequence, ShortNameStillReachesTheCandidateItsPrefixSelects) {
+    FakeWorld world("RUNab", {"C:\\Drv\\ab.exe"});
+    world.previous = true;
+    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerFinished);
+    EXPECT_NE(std::find(world.calls.begin(), world.calls.end(), "run C:\\Drv\\ab.exe"), world.calls.end());
+}
+
+TEST(StartupSequence, OwnerWindowThatCannotBeCreatedIsAFailure) {
+    FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
+    world.ownerLoads = false;
+    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::Failed);
+    EXPECT_EQ(world.calls.back(), "load hw");
+}
