@@ -33,5 +33,20 @@ target_compile_options(prjLomdra PRIVATE ${LOADER_COMPILE_OPTIONS})
 target_link_options(prjLomdra PRIVATE ${LOADER_LINK_OPTIONS})
 set_target_properties(prjLomdra PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_SOURCE_DIR}/dist)
 
+# The icon's images and directory, as the files loader.rc names.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(ICON_RESOURCE_DIR ${CMAKE_BINARY_DIR}/icon)
+set(ICON_RESOURCE_FILES ${ICON_RESOURCE_DIR}/group.bin)
+foreach(id RANGE 30001 30006)
+    list(APPEND ICON_RESOURCE_FILES ${ICON_RESOURCE_DIR}/icon${id}.bin)
+endforeach()
+add_custom_command(OUTPUT ${ICON_RESOURCE_FILES}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/split_icon.py
+            ${CMAKE_SOURCE_DIR}/resources/app.ico ${ICON_RESOURCE_DIR}
+    DEPENDS ${CMAKE_SOURCE_DIR}/resources/app.ico ${CMAKE_SOURCE_DIR}/resources/split_icon.py)
+target_include_directories(prjLomdra PRIVATE ${ICON_RESOURCE_DIR})
+set_source_files_properties(resources/loader.rc PROPERTIES OBJECT_DEPENDS
+    "${ICON_RESOURCE_FILES};${CMAKE_SOURCE_DIR}/resources/version.h;${CMAKE_SOURCE_DIR}/resources/prjLomdra.exe.manifest")
+
 add_subdirectory(tests/wine)
 add_subdirectory(tests/fixtures)

@@ -1,0 +1,114 @@
+#include "pe_resources.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace pe {
+
+namespace {
+
+constexpr uint32_t kHighBit = 0x80000000u;  // a string name, or a subdirectory
+constexpr uint32_t kResourceDirectoryIndex = 2;
+
+void Require(bool condition, const char* what) {
+    if (!condition) throw FormatError(what);
+}
+
+struct Section {
+    uint32_t virtualAddress, virtualSize, rawSize, rawOffset;
+};
+
+class Reader {
+public:
+    explicit Reader(const Bytes& bytes) : bytes_(bytes) {}
+
+    std::vector<Resource> Read() {
+        Require(bytes_.size() >= 64 && bytes_[0] == 'M' && bytes_[1] == 'Z', "no MZ header");
+        size_t pe = Le32(bytes_, 0x3C);
+        Require(Le32(bytes_, pe) == 0x00004550, "no PE signature");
+        size_t coff = pe + 4;
+        uint32_t sectionCount = Le16(bytes_, coff + 2);
+        uint32_t optionalSize = Le16(bytes_, coff + 16);
+        size_t optional = coff + 20;
+        Require(Le16(bytes_, optional) == 0x10B, "not a 32-bit image");
+        size_t directory = optional + 96 + kResourceDirectoryIndex * 8;
+        Require(Le32(bytes_, optional + 92) > kResourceDirectoryIndex && directory + 8 <= optional + optionalSize,
+                "no resource directory");
+        for (uint32_t i = 0; i < sectionCount; ++i) {
+            size_t s = optional + optionalSize + i * 40;
+            sections_.push_back({Le32(bytes_, s + 12), Le32(bytes_, s + 8), Le32(bytes_, s + 16), Le32(bytes_, s + 20)});
+        }
+        rootSize_ = Le32(bytes_, directory + 4);
+        Require(Le32(bytes_, directory) != 0 && rootSize_ >= 16, "no resource directory");
+        root_ = FileOffset(Le32(bytes_, directory), rootSize_);
+        Walk(0, 0);
+        return std::move(resources_);
+    }
+
+private:
+    // Where the bytes loaded at this address lie in the file.
+    size_t FileOffset(uint32_t rva, uint32_t size) const {
+        for (const Section& s : sections_) {
+            uint32_t extent = s.virtualSize > s.rawSize ? s.virtualSize : s.rawSize;
+            if (rva < s.virtualAddress || rva - s.virtualAddress >= extent) continue;
+            uint32_t inside = rva - s.virtualAddress;
+            Require(uint64_t(inside) + size <= s.rawSize, "data runs past its section");
+            Require(uint64_t(s.rawOffset) + inside + size <= bytes_.size(), "data runs past the end of the file");
+            return size_t(s.rawOffset) + inside;
+        }
+        throw FormatError("address outside every section");
+    }
+
+    size_t InDirectory(uint32_t offset, uint32_t size) const {
+        Require(uint64_t(offset) + size <= rootSize_, "resource directory entry outside the directory");
+        return root_ + offset;
+    }
+
+    // Levels 0, 1 and 2 of the tree are type, name and language.
+    void Walk(uint32_t offset, int level) {
+        size_t dir = InDirectory(offset, 16);
+        uint32_t count = Le16(bytes_, dir + 12) + Le16(bytes_, dir + 14);
+        InDirectory(offset + 16, count * 8);
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t id = Le32(bytes_, dir + 16 + i * 8);
+            uint32_t target = Le32(bytes_, dir + 20 + i * 8);
+            Require(!(id & kHighBit), "resource named by a string");
+            Require(((target & kHighBit) != 0) == (level < 2), "resource tree is not type, name, language");
+            ids_[level] = id;
+            if (level < 2) {
+                Walk(target & ~kHighBit, level + 1);
+                continue;
+            }
+            size_t entry = InDirectory(target, 16);
+            uint32_t size = Le32(bytes_, entry + 4);
+            auto data = bytes_.begin() + FileOffset(Le32(bytes_, entry), size);
+            resources_.push_back({ids_[0], ids_[1], ids_[2], Bytes(data, data + size)});
+        }
+    }
+
+    const Bytes& bytes_;
+    std::vector<Section> sections_;
+    size_t root_ = 0;
+    uint32_t rootSize_ = 0;
+    uint32_t ids_[3] = {};
+    std::vector<Resource> resources_;
+};
+
+}  // namespace
+
+uint32_t Le16(const Bytes& data, size_t at) {
+    Require(at + 2 <= data.size(), "read past the end of the data");
+    return data[at] | (data[at + 1] << 8);
+}
+
+uint32_t Le32(const Bytes& data, size_t at) { return Le16(data, at) | (Le16(data, at + 2) << 16); }
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw std::runtime_error("cannot open " + path);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<Resource> ReadResources(const Bytes& image) { return Reader(image).Read(); }
+
+}  // namespace pe
