@@ -3,7 +3,6 @@
 #include "../startup/LauncherName.h"
 
 const char kManifestNotFound[] = "Manifest file not found.";
-const char kManifestEmpty[] = "The manifest file is empty; nothing was embedded.";
 
 ManifestFiles ManifestFilesFor(const Text& appFolder, const Text& launcherName) {
     ManifestFiles files;
@@ -16,6 +15,10 @@ ManifestFiles ManifestFilesFor(const Text& appFolder, const Text& launcherName) 
 Text ManifestSuccessMessage(const Text& appFolder, const Text& launcherName) {
     return JoinPath(appFolder, launcherName) +
            "_new.exe: A copy of the setup loader has been written, with the manifest file included.";
+}
+
+Text ManifestEmptyMessage(const Text& manifestPath) {
+    return manifestPath + ": The manifest file is empty; nothing was embedded.";
 }
 
 Text ManifestNotEmbeddedMessage(const Text& copyPath, const Text& failure) {

@@ -11,7 +11,8 @@ struct ManifestFiles {
 ManifestFiles ManifestFilesFor(const Text& appFolder, const Text& launcherName);
 
 extern const char kManifestNotFound[];
-extern const char kManifestEmpty[];
 Text ManifestSuccessMessage(const Text& appFolder, const Text& launcherName);
-// Says that the copy exists but carries no new manifest, and why.
+// An empty manifest is refused rather than embedded as nothing.
+Text ManifestEmptyMessage(const Text& manifestPath);
+// Says that the copy carries no new manifest, and why.
 Text ManifestNotEmbeddedMessage(const Text& copyPath, const Text& failure);

@@ -4,6 +4,7 @@
 #include "../runtime/Err.h"
 #include "../runtime/Files.h"
 #include "../runtime/LazyFunction.h"
+#include "../runtime/UniqueHandle.h"
 #include "../shell/ModShell.h"
 #include "ManifestText.h"
 
@@ -13,49 +14,63 @@ constexpr int kManifestChannel = 1;
 constexpr WORD kManifestType = 24;  // RT_MANIFEST
 constexpr WORD kManifestName = 1;
 constexpr WORD kNeutralLanguage = 0;
+constexpr const char* kCannotOpenForUpdate = "The file could not be opened for a resource update";
 
 LazyFunction<decltype(&::BeginUpdateResourceA)> g_beginUpdate("kernel32.dll", "BeginUpdateResourceA");
 LazyFunction<decltype(&::UpdateResourceA)> g_update("kernel32.dll", "UpdateResourceA");
 LazyFunction<decltype(&::EndUpdateResourceA)> g_endUpdate("kernel32.dll", "EndUpdateResourceA");
 
-bool ReadManifest(const Text& path, Text& bytes) {
-    unsigned long length = 0;
-    bool ok = Files::OpenForBinaryRead(kManifestChannel, path) && Files::Length(kManifestChannel, length) &&
-              Files::ReadFromStart(kManifestChannel, length, bytes);
+// Opens the manifest on its channel and measures it; the caller closes the channel.
+bool OpenManifest(const Text& path, unsigned long& length) {
+    return Files::OpenForBinaryRead(kManifestChannel, path) && Files::Length(kManifestChannel, length);
+}
+
+bool MeasureManifest(const Text& path, unsigned long& length) {
+    bool ok = OpenManifest(path, length);
     Files::Close(kManifestChannel);
     return ok;
 }
 
-bool IsEmptyFile(const Text& path) {
-    unsigned long length = 1;
-    bool known = Files::OpenForBinaryRead(kManifestChannel, path) && Files::Length(kManifestChannel, length);
+bool ReadManifest(const Text& path, Text& bytes) {
+    unsigned long length = 0;
+    bool ok = OpenManifest(path, length) && Files::ReadFromStart(kManifestChannel, length, bytes);
     Files::Close(kManifestChannel);
-    Err::Clear();
-    return known && length == 0;
+    return ok;
+}
+
+bool RaiseUpdateFailure(const char* what) {
+    Err::RaiseSystem(::GetLastError(), what);
+    return false;
+}
+
+// The update rewrites the file and needs it to itself. Claiming it first
+// names the usual causes (missing, in use, read-only) with the system's code.
+bool ClaimForUpdate(const Text& copyPath) {
+    UniqueFileHandle file(::CreateFileA(copyPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.Valid() || RaiseUpdateFailure(kCannotOpenForUpdate);
 }
 
 bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
     auto beginUpdate = g_beginUpdate.GetOrRaise();
     auto update = g_update.GetOrRaise();
     auto endUpdate = g_endUpdate.GetOrRaise();
-    if (!beginUpdate || !update || !endUpdate) return false;
+    if (!beginUpdate || !update || !endUpdate || !ClaimForUpdate(copyPath)) return false;
 
     HANDLE session = beginUpdate(copyPath.c_str(), FALSE);
-    if (!session) {
-        Err::RaiseSystem(::GetLastError(), Text("Cannot open ") + copyPath + " for a resource update");
-        return false;
-    }
+    if (!session) return RaiseUpdateFailure(kCannotOpenForUpdate);
     if (!update(session, MAKEINTRESOURCEA(kManifestType), MAKEINTRESOURCEA(kManifestName), kNeutralLanguage,
                 const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.length()))) {
-        Err::RaiseSystem(::GetLastError(), Text("Cannot update the resources of ") + copyPath);
+        RaiseUpdateFailure("The manifest resource could not be added");
         endUpdate(session, TRUE);  // discard: nothing half-written
         return false;
     }
-    if (!endUpdate(session, FALSE)) {
-        Err::RaiseSystem(::GetLastError(), Text("Cannot write the resources of ") + copyPath);
-        return false;
-    }
-    return true;
+    return endUpdate(session, FALSE) || RaiseUpdateFailure("The resources could not be written");
+}
+
+[[noreturn]] void Finish(const Text& message) {
+    App::ShowMessage(message);
+    App::EndProcess();
 }
 
 }  // namespace
@@ -65,6 +80,8 @@ namespace ModManifest {
 EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath) {
     Text bytes;
     if (!ReadManifest(executablePath + ".manifest", bytes)) return EmbedResult::ReadFailed;
+    // Updating with no data would delete the copy's manifest instead.
+    if (bytes.empty()) return EmbedResult::Empty;
     return WriteManifestResource(copyPath, bytes) ? EmbedResult::Embedded : EmbedResult::UpdateFailed;
 }
 
@@ -75,30 +92,31 @@ void RunManifestMode() {
 
     VBool manifestFound = ModShell::FileExists(files.manifest);
     VBool loaderFound = ModShell::FileExists(files.loader);
-    if (!manifestFound || !loaderFound) {
-        App::ShowMessage(kManifestNotFound);
-        App::EndProcess();
-    }
-    // An empty manifest is no manifest: embedding it would ship a loader
-    // without the manifest the packager asked for.
-    if (IsEmptyFile(files.manifest)) {
-        App::ShowMessage(Text(kManifestEmpty) + " (" + files.manifest + ")");
-        App::EndProcess();
-    }
+    if (!manifestFound || !loaderFound) Finish(kManifestNotFound);
+
+    // Measured before the copy is made, so that an unreadable or empty
+    // manifest leaves nothing written.
+    unsigned long length = 0;
+    if (!MeasureManifest(files.manifest, length)) ReportUntrappedFailure();
+    if (length == 0) Finish(ManifestEmptyMessage(files.manifest));
     if (!Files::Copy(files.loader, files.copy)) ReportUntrappedFailure();
+    // A loader kept read-only (from a disc or version control) passes the bit
+    // on to its copy, which the update must rewrite.
+    DWORD attributes = ::GetFileAttributesA(files.copy.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        ::SetFileAttributesA(files.copy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 
     switch (EmbedManifest(files.loader, files.copy)) {
+    case EmbedResult::Embedded:
+        Finish(ManifestSuccessMessage(folder, name));
+    case EmbedResult::Empty:
+        Finish(ManifestEmptyMessage(files.manifest));
     case EmbedResult::ReadFailed:
         ReportUntrappedFailure();
     case EmbedResult::UpdateFailed:
-        // The copy exists but carries the loader's own manifest: say so
-        // rather than report success.
-        App::ShowMessage(ManifestNotEmbeddedMessage(files.copy, Err::Description()));
-        App::EndProcess();
-    case EmbedResult::Embedded:
-        break;
+        // The copy keeps the loader's own manifest: say so, never report success.
+        Finish(ManifestNotEmbeddedMessage(files.copy, Err::Description()));
     }
-    App::ShowMessage(ManifestSuccessMessage(folder, name));
     App::EndProcess();
 }
 

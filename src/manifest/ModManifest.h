@@ -8,10 +8,16 @@ namespace ModManifest {
 // Runs the whole mode, reports the result in a message box and ends the process.
 [[noreturn]] void RunManifestMode();
 
-enum class EmbedResult { Embedded, ReadFailed, UpdateFailed };
+enum class EmbedResult {
+    Embedded,
+    ReadFailed,    // the manifest could not be read; the copy is untouched
+    Empty,         // the manifest has no bytes; the copy is untouched
+    UpdateFailed,  // the copy's resources could not be rewritten
+};
 
 // Embeds the bytes of executablePath + ".manifest" into the executable at
-// copyPath; a failure is also raised in Err, naming the file.
+// copyPath as its application manifest, keeping every other resource. A
+// failure is also raised in Err, naming the file or the step.
 EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath);
 
 }  // namespace ModManifest

@@ -1,0 +1,280 @@
+"""The manifest embedding mode of the real loader under Wine, used as a
+packager would: a manifest beside the loader, the switch on the command line,
+a message box read and answered with OK.
+
+X shows only a message box's title, so the fixture program boxreader reads
+its text, buttons and icon from inside the same Wine prefix; the test then
+presses Return on the box, as a person would, and checks that the loader ends.
+"""
+
+import re
+import shutil
+import subprocess
+import unittest
+from pathlib import Path
+
+import winehost
+from winehost import wait_until
+
+BOX = "Setup Loader Application"
+LOADER_NAME = "RUNSetup"
+SWITCH = "/Addrunsetup/Manifest"
+SUCCESS_TAIL = "_new.exe: A copy of the setup loader has been written, with the manifest file included."
+NOT_FOUND = "Manifest file not found."
+
+# UTF-8 with a byte order mark and accented letters: bytes above 0x7F that
+# any text conversion on the way would change.
+MANIFEST = ("\ufeff<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+            "<!-- Pilote réseau, Crème brûlée, Ærøskøbing, naïve, Grüße -->\r\n"
+            "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
+            "  <description>Installateur du pilote — édition spéciale</description>\r\n"
+            "</assembly>\r\n").encode("utf-8")
+
+
+def resource_list(exe):
+    """(type, name, language, size) of every resource in an executable."""
+    out = subprocess.run(["wrestool", "-l", str(exe)], capture_output=True, text=True, check=True).stdout
+    found = []
+    for line in out.splitlines():
+        match = re.search(r"--type=(\S+) --name=(\S+) --language=(\S+) .*size=(\d+)", line)
+        if match:
+            found.append(match.groups())
+    return found
+
+
+def resource_bytes(exe, type_, name, language=None):
+    args = ["wrestool", "-x", "--raw", f"--type={type_}", f"--name={name}"]
+    if language is not None:
+        args.append(f"--language={language}")
+    return subprocess.run([*args, str(exe)], capture_output=True, check=True).stdout
+
+
+def other_resources(exe):
+    """Every resource but the application manifest, with its bytes."""
+    return {entry: resource_bytes(exe, *entry[:3]) for entry in resource_list(exe) if entry[0] != "24"}
+
+
+def folder_listing(folder):
+    return sorted((p.name, p.is_dir(), p.stat().st_size) for p in Path(folder).iterdir())
+
+
+class ManifestMode(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = winehost.WineDesktop()
+        cls.tools = cls.desktop.folder("tools")
+        for program in ("boxreader.exe", "holdopen.exe"):
+            shutil.copy(winehost.FIXTURES / program, cls.tools / program)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.close()
+
+    # --- helpers -----------------------------------------------------------------
+
+    def case_folder(self, suffix=""):
+        """A fresh folder for one case, holding the loader as RUNSetup.exe."""
+        folder = self.desktop.folder(self._testMethodName[5:] + suffix)
+        winehost.install_loader(folder, LOADER_NAME + ".exe")
+        return folder
+
+    def win(self, path):
+        return self.desktop.windows_path(path)
+
+    def wait_for_exit(self, image, timeout=90):
+        wait_until(lambda: not self.desktop.processes(image), timeout, what=f"{image} to end")
+
+    def run_with_box(self, loader, *args):
+        """Starts the loader, reads the message box it shows, presses OK and
+        waits for the loader to end; returns what the box showed."""
+        report = self.tools / (Path(loader).parent.name + ".box")
+        report.unlink(missing_ok=True)
+        reader = self.desktop.wine([self.win(self.tools / "boxreader.exe"), self.win(report), BOX, "180"])
+        self.desktop.start(loader, *args)
+        window = self.desktop.wait_for_window(BOX, timeout=180)
+        wait_until(report.exists, 120, what="the box reader's report")
+        reader.wait(timeout=60 * winehost.SLOW)
+        box = {"buttons": []}
+        for line in report.read_text(encoding="cp1252").splitlines():
+            key, _, value = line.partition("=")
+            value = re.sub(r"\\(.)", lambda m: {"r": "\r", "n": "\n"}.get(m[1], m[1]), value)
+            if key == "button":
+                box["buttons"].append(value)
+            else:
+                box[key] = value
+        # The box is the mode's last word: the loader stays until it is answered.
+        self.assertTrue(self.desktop.processes(Path(loader).name), "the loader ended before OK was pressed")
+        self.desktop.key(window, "Return")
+        self.desktop.wait_for_no_window(BOX, timeout=60)
+        self.wait_for_exit(Path(loader).name)
+        self.assertEqual(box["caption"], BOX)
+        self.assertEqual(box["buttons"], ["OK"], "an OK button only")
+        self.assertEqual(box["icon"], "no", "no icon")
+        return box["text"]
+
+    def hold(self, path, sharing):
+        """Keeps path open in another Wine process until the returned release is called."""
+        held = self.tools / (Path(path).name + ".held")
+        release = self.tools / (Path(path).name + ".release")
+        held.unlink(missing_ok=True)
+        release.unlink(missing_ok=True)
+        proc = self.desktop.wine([self.win(self.tools / "holdopen.exe"), self.win(path), sharing,
+                                  self.win(held), self.win(release)])
+        wait_until(held.exists, 120, what="the file to be held open")
+
+        def release_it():
+            release.write_text("")
+            proc.wait(timeout=60 * winehost.SLOW)
+        return release_it
+
+    # --- the mode at work -------------------------------------------------------------
+
+    def test_embeds_the_manifest_byte_for_byte_and_keeps_the_other_resources(self):
+        folder = self.case_folder()
+        loader = folder / (LOADER_NAME + ".exe")
+        (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+
+        text = self.run_with_box(loader, SWITCH)
+
+        self.assertEqual(text, self.win(folder) + "\\" + LOADER_NAME + SUCCESS_TAIL)
+        copy = folder / (LOADER_NAME + "_new.exe")
+        self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
+        self.assertEqual([e for e in resource_list(copy) if e[0] == "24"], [("24", "1", "0", str(len(MANIFEST)))])
+        kept = other_resources(winehost.LOADER)
+        self.assertTrue(kept, "the loader carries resources besides its manifest")
+        self.assertEqual(other_resources(copy), kept)
+        # Only the copy is written: the loader and the manifest stay as they were.
+        self.assertEqual(loader.read_bytes(), winehost.LOADER.read_bytes())
+        self.assertEqual((folder / (LOADER_NAME + ".exe.manifest")).read_bytes(), MANIFEST)
+        self.assertEqual(sorted(p.name for p in folder.iterdir()),
+                         sorted([LOADER_NAME + ".exe", LOADER_NAME + ".exe.manifest", LOADER_NAME + "_new.exe"]))
+
+    def test_an_earlier_copy_is_replaced_and_a_rerun_rebuilds_it(self):
+        folder = self.case_folder()
+        loader = folder / (LOADER_NAME + ".exe")
+        manifest = folder / (LOADER_NAME + ".exe.manifest")
+        copy = folder / (LOADER_NAME + "_new.exe")
+        copy.write_bytes(b"EARLIER COPY " * (2 * winehost.LOADER.stat().st_size // 13))
+        manifest.write_bytes(MANIFEST)
+
+        self.assertTrue(self.run_with_box(loader, SWITCH).endswith(SUCCESS_TAIL))
+        self.assertNotIn(b"EARLIER COPY", copy.read_bytes())
+        self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
+        first_size = copy.stat().st_size
+
+        shorter = '<?xml version="1.0"?><assembly manifestVersion="1.0"/>\r\n'.encode()
+        manifest.write_bytes(shorter)
+        self.assertTrue(self.run_with_box(loader, SWITCH).endswith(SUCCESS_TAIL))
+        self.assertEqual(resource_bytes(copy, 24, 1, 0), shorter)
+        self.assertLessEqual(copy.stat().st_size, first_size)
+        self.assertEqual(other_resources(copy), other_resources(winehost.LOADER))
+
+    def test_a_read_only_loader_still_gets_a_copy_with_the_manifest(self):
+        # Loaders kept on discs or in version control are often read-only,
+        # and a plain copy passes the bit on to the file the update rewrites.
+        folder = self.case_folder()
+        loader = folder / (LOADER_NAME + ".exe")
+        (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+        loader.chmod(0o444)
+        self.assertTrue(self.run_with_box(loader, SWITCH).endswith(SUCCESS_TAIL))
+        copy = folder / (LOADER_NAME + "_new.exe")
+        self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
+        self.assertTrue(copy.stat().st_mode & 0o200, "the copy is left writable for signing")
+
+    # --- nothing to embed ----------------------------------------------------------
+
+    def test_a_missing_manifest_or_loader_file_says_not_found_and_writes_nothing(self):
+        without_manifest = self.case_folder("_manifest")
+        # A folder by the manifest's name is no manifest either.
+        folder_manifest = self.case_folder("_folder")
+        (folder_manifest / (LOADER_NAME + ".exe.manifest")).mkdir()
+        # Started under another extension, the loader file launcher name + ".exe" is missing.
+        without_loader = self.desktop.folder(self._testMethodName[5:] + "_loader")
+        winehost.install_loader(without_loader, LOADER_NAME + ".bin")
+        (without_loader / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+
+        for loader in (without_manifest / (LOADER_NAME + ".exe"), folder_manifest / (LOADER_NAME + ".exe"),
+                       without_loader / (LOADER_NAME + ".bin")):
+            with self.subTest(loader.parent.name):
+                before = folder_listing(loader.parent)
+                self.assertEqual(self.run_with_box(loader, SWITCH), NOT_FOUND)
+                self.assertEqual(folder_listing(loader.parent), before)
+
+    def test_an_empty_manifest_is_refused_and_nothing_is_written(self):
+        folder = self.case_folder()
+        manifest = folder / (LOADER_NAME + ".exe.manifest")
+        manifest.write_bytes(b"")
+        before = folder_listing(folder)
+        text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
+        self.assertEqual(text, self.win(manifest) + ": The manifest file is empty; nothing was embedded.")
+        self.assertEqual(folder_listing(folder), before)
+
+    # --- the switch ------------------------------------------------------------------
+
+    def test_the_switch_in_other_letter_cases_or_with_more_text_starts_the_normal_mode(self):
+        variants = (["/addrunsetup/Manifest"], ["/AddRUNSetup/Manifest"], ["/Addrunsetup/manifest"],
+                    [SWITCH, "more"])
+        for number, args in enumerate(variants):
+            with self.subTest(" ".join(args)):
+                folder = self.case_folder(str(number))
+                (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+                winehost.install_setup(folder, "Setup.exe", run_ms=500)
+                self.desktop.start(folder / (LOADER_NAME + ".exe"), *args)
+                window = self.desktop.wait_for_window("Please wait...", timeout=120)
+                self.assertFalse(self.desktop.windows(BOX), "no message box in the normal mode")
+                self.desktop.key(window, "Escape")
+                self.desktop.wait_for_no_window("Please wait...", timeout=60)
+                self.wait_for_exit(LOADER_NAME + ".exe")
+                self.wait_for_exit("Setup.exe")
+                self.assertFalse((folder / (LOADER_NAME + "_new.exe")).exists())
+
+    # --- failures ----------------------------------------------------------------------
+
+    def test_an_earlier_copy_that_cannot_be_replaced_names_the_failure_and_the_file(self):
+        folder = self.case_folder()
+        (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+        copy = folder / (LOADER_NAME + "_new.exe")
+        copy.mkdir()
+
+        text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
+
+        self.assertIn(self.win(copy), text)
+        self.assertIn("(error ", text)
+        self.assertNotIn(SUCCESS_TAIL, text)
+        self.assertTrue(copy.is_dir())
+        self.assertEqual(list(copy.iterdir()), [])
+
+    def test_a_manifest_that_cannot_be_read_names_it_and_no_copy_is_made(self):
+        folder = self.case_folder()
+        manifest = folder / (LOADER_NAME + ".exe.manifest")
+        manifest.write_bytes(MANIFEST)
+        release = self.hold(manifest, "none")
+        try:
+            text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
+        finally:
+            release()
+        self.assertIn(self.win(manifest), text)
+        self.assertIn("(error ", text)
+        self.assertNotIn(SUCCESS_TAIL, text)
+        self.assertFalse((folder / (LOADER_NAME + "_new.exe")).exists())
+
+    def test_a_resource_update_that_fails_is_reported_never_as_success(self):
+        folder = self.case_folder()
+        (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+        copy = folder / (LOADER_NAME + "_new.exe")
+        copy.write_bytes(b"earlier copy")
+        # Another program keeps the copy open, sharing it for reading and
+        # writing: the copy over it succeeds, the resource update cannot.
+        release = self.hold(copy, "readwrite")
+        try:
+            text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
+        finally:
+            release()
+        self.assertTrue(text.startswith(self.win(copy) + ": The manifest was not embedded. "), text)
+        self.assertIn("(error 32)", text)
+        self.assertNotIn(SUCCESS_TAIL, text)
+        self.assertNotEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
+
+
+if __name__ == "__main__":
+    unittest.main()
