@@ -14,6 +14,9 @@ set(LOADER_WIN32_SOURCES
     src/waitwindow/hw.cpp
     src/waitwindow/Transparant.cpp
     src/waitwindow/WindowsVersion.cpp
+    src/waitwindow/LavaFrames.cpp
+    src/waitwindow/WaitPaint.cpp
+    src/waitwindow/DdeLink.cpp
     src/manifest/ModManifest.cpp
 )
 
@@ -21,6 +24,13 @@ set(LOADER_WIN32_SOURCES
 # dropped, everything linked statically so only system DLLs are imported.
 set(LOADER_COMPILE_OPTIONS -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
 set(LOADER_LINK_OPTIONS -static -s -Wl,--gc-sections)
+
+# The hourglass frames go in as data (not resources), rebuilt when they change.
+set(LAVA_FRAMES_DIR ${CMAKE_SOURCE_DIR}/src/waitwindow/frames)
+file(GLOB LAVA_FRAME_FILES CONFIGURE_DEPENDS ${LAVA_FRAMES_DIR}/lava*.bmp)
+set_source_files_properties(src/waitwindow/LavaFrames.cpp PROPERTIES
+    COMPILE_DEFINITIONS "LAVA_FRAMES_DIR=\"${LAVA_FRAMES_DIR}\""
+    OBJECT_DEPENDS "${LAVA_FRAME_FILES}")
 
 add_library(loader_core STATIC ${LOADER_PURE_SOURCES} ${LOADER_WIN32_SOURCES})
 target_include_directories(loader_core PUBLIC src)

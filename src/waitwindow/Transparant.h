@@ -1,7 +1,9 @@
 #pragma once
 #include <stdint.h>
 
-#include "../runtime/Win32.h"
+// Declared as <windows.h> declares it, so the alpha rule builds natively too.
+struct HWND__;
+typedef HWND__* HWND;
 
 // Status of MakeTransparent.
 constexpr long kTransparentApplied = 0;

@@ -6,7 +6,9 @@
 #include "../runtime/Kernel.h"
 #include "../shell/ModShell.h"
 #include "../startup/CompletionMarker.h"
+#include "DdeLink.h"
 #include "Transparant.h"
+#include "WaitPaint.h"
 #include "WindowsVersion.h"
 #include "hw.h"
 
@@ -14,22 +16,21 @@ namespace {
 
 constexpr const char* kCaption = "Please wait...";
 constexpr unsigned kTickMs = 250;
-constexpr int kWidthTwips = 2415;
-constexpr int kHeightTwips = 2295;
 constexpr int16_t kOpacity = 244;
 constexpr int16_t kHighestTranslucentVersion = 5;
 constexpr DWORD kPauseBeforeEndMs = 100;
 constexpr UINT_PTR kTimer1Id = 1;
 
 const FormDefinition kWaitDefinition = {
-    "SetupLoaderWait", kCaption, 0, 0, kWidthTwips, kHeightTwips, true, RGB(255, 255, 255), 1,
+    "SetupLoaderWait", kCaption, 0, 0, kWaitWidthTwips, kWaitHeightTwips, true, RGB(255, 255, 255), 1,
 };
 
 bool IsClosingKey(int16_t key) { return key == 'X' || key == 'x' || key == 27; }
 
 }  // namespace
 
-FrmWait::FrmWait() : Form(kWaitDefinition), Lava{true}, Timer1(*this, kTimer1Id) {}
+FrmWait::FrmWait()
+    : Form(kWaitDefinition), layout_(ScreenWaitLayout(DotsPerInch())), Lava{true}, Timer1(*this, kTimer1Id) {}
 
 FrmWait& frmWait() {
     static FrmWait window;
@@ -39,7 +40,10 @@ FrmWait& frmWait() {
 void FrmWait::SetLavaVisible(int index, bool visible) {
     if (Lava[index] == visible) return;
     Lava[index] = visible;
-    if (hWnd()) ::InvalidateRect(hWnd(), nullptr, FALSE);
+    // Only the frames' area changes; it is repainted whole, off-screen first.
+    PixelRect area = FrameArea(layout_);
+    RECT rect = {area.left, area.top, area.right, area.bottom};
+    if (hWnd()) ::InvalidateRect(hWnd(), &rect, FALSE);
 }
 
 void FrmWait::PrepareWindow() {
@@ -49,11 +53,12 @@ void FrmWait::PrepareWindow() {
     for (int i = 1; i < kFrameCount; ++i) SetLavaVisible(i, false);
     Timer1.SetEnabled(true);
     Timer1.SetInterval(kTickMs);
-    SetHeightTwips(kHeightTwips);
-    SetWidthTwips(kWidthTwips);
+    SetHeightTwips(kWaitHeightTwips);
+    SetWidthTwips(kWaitWidthTwips);
 }
 
 void FrmWait::Form_Load() {
+    DdeLink::Start(App::EXEName());  // the window works on without it
     PrepareWindow();
     if (GetWindowsVersion() > kHighestTranslucentVersion) return;
     MakeTransparent(hWnd(), kOpacity);  // the window simply stays opaque if this fails
@@ -65,6 +70,7 @@ void FrmWait::Form_Unload() {
     Files::Delete(MarkerPath(App::Path()));
     Files::Close(kMarkerChannel);
     hw().Unload();
+    DdeLink::Stop();
     Kernel::Sleep(kPauseBeforeEndMs);
     App::EndProcess();
 }
@@ -103,7 +109,7 @@ void FrmWait::Timer1_Timer() {
     }
 }
 
-void FrmWait::Paint(HDC) {}
+void FrmWait::Paint(HDC dc) { PaintWaitSurface(dc, layout_, Lava); }
 
 bool FrmWait::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
@@ -118,13 +124,18 @@ bool FrmWait::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         result = 0;
         return true;
     }
+    case WM_ERASEBKGND:
+        result = 1;  // the paint covers every pixel
+        return true;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-        Form_MouseDown(static_cast<int>(wParam), 0, static_cast<short>(LOWORD(lParam)),
-                       static_cast<short>(HIWORD(lParam)));
+    case WM_MBUTTONDOWN: {
+        // The frames and labels take presses but have no handler of their own.
+        int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+        if (!PressTakenByElement(layout_, Lava, x, y)) Form_MouseDown(static_cast<int>(wParam), 0, x, y);
         result = 0;
         return true;
+    }
     default:
         return Form::HandleMessage(message, wParam, lParam, result);
     }

@@ -3,6 +3,7 @@
 
 #include "../runtime/Form.h"
 #include "Schedule.h"
+#include "WaitLayout.h"
 
 // The waiting window: animates the hourglass, relaunches the loader once so
 // that the second process runs the setup program, polls for the completion
@@ -23,6 +24,7 @@ private:
     void Paint(HDC dc) override;
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
+    WaitLayout layout_;
     WaitClock clock_;
     bool Lava[kFrameCount];
     FormTimer Timer1;

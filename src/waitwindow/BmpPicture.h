@@ -1,0 +1,18 @@
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+// A device-independent bitmap held in memory as a whole .bmp file: the
+// parts that the drawing call takes, checked to lie inside the file.
+struct BmpPicture {
+    const uint8_t* info;  // the 40-byte BITMAPINFOHEADER
+    const uint8_t* bits;  // bottom-up rows of 24-bit pixels, each padded to 4 bytes
+    int width, height;
+};
+
+// False unless the bytes are an uncompressed, bottom-up 24-bit .bmp whose
+// pixels all lie within size.
+bool ReadBmp(const uint8_t* file, size_t size, BmpPicture& picture);
+
+// Red, green and blue of the pixel at (x, y), y counted from the top.
+uint32_t BmpPixelRgb(const BmpPicture& picture, int x, int y);
