@@ -211,8 +211,15 @@ class WineDesktop:
 
     def windows(self, title):
         """X ids of mapped windows whose title is exactly title."""
-        out = self.x("xdotool", "search", "--onlyvisible", "--name", f"^{_escape(title)}$")
-        return [int(w) for w in out.split()]
+        for _ in range(5):
+            result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{_escape(title)}$"],
+                                    env=self.env, capture_output=True, text=True, timeout=60)
+            # A window that vanishes mid-search makes the whole search come
+            # back empty with an X error: search again rather than report none.
+            if "error" not in result.stderr.lower():
+                break
+            time.sleep(0.1)
+        return [int(w) for w in result.stdout.split()]
 
     def wait_for_window(self, title, timeout=60):
         return wait_until(lambda: self.windows(title), timeout, what=f"window '{title}'")[0]
