@@ -23,7 +23,7 @@ HDDEDATA LabelText(HSZ item) {
     if (!label) return nullptr;
     // CF_TEXT travels with its terminating zero.
     return ::DdeCreateDataHandle(g_link.instance, reinterpret_cast<LPBYTE>(const_cast<char*>(label->text)),
-                                 static_cast<DWORD>(::lstrlenA(label->text) + 1), 0, item, CF_TEXT, 0);
+                                 static_cast<DWORD>(::lstrlenA(label->text)) + 1, 0, item, CF_TEXT, 0);
 }
 
 HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, HDDEDATA, ULONG_PTR, ULONG_PTR) {
