@@ -39,7 +39,7 @@ struct WaitLayout {
     PixelRect border[kBorderCount];  // the pixels each line covers, clipped to the client
 };
 
-WaitLayout ComputeWaitLayout(int dotsPerInch, const PictureSize (&pictures)[kFrameCount]);
+WaitLayout ComputeWaitLayout(int dpi, const PictureSize (&pictures)[kFrameCount]);
 
 // The area every frame shares; repainting it is enough to switch frames.
 PixelRect FrameArea(const WaitLayout& layout);
