@@ -22,7 +22,7 @@ set(LOADER_WIN32_SOURCES
 
 # Small and self-contained: no exceptions or RTTI machinery, unused code
 # dropped, everything linked statically so only system DLLs are imported.
-set(LOADER_COMPILE_OPTIONS -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+set(LOADER_COMPILE_OPTIONS ${PROJECT_WARNINGS} -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
 set(LOADER_LINK_OPTIONS -static -s -Wl,--gc-sections)
 
 # The hourglass frames go in as data (not resources), rebuilt when they change.
