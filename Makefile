@@ -1,6 +1,6 @@
 # The front door: `make` builds, `make demo` runs the loader's main job under
 # Wine, `make test` runs every test. Each installs what it needs first.
-.PHONY: all build deps demo test test-fast size bench clean
+.PHONY: all build deps demo test test-fast format size bench clean
 
 all: build size
 
@@ -32,6 +32,11 @@ test: build
 # Leaves out the tests labelled slow (the eight-minute timeout).
 test-fast: build
 	@cd build/native && ctest --output-on-failure -LE slow
+
+# Rewrites every C++ source in the project's style (.clang-format); the
+# "format" test of make test fails until this has been run.
+format: deps
+	@bash scripts/format.sh
 
 clean:
 	rm -rf build dist
