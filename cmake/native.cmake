@@ -10,3 +10,9 @@ target_compile_options(loader_pure PRIVATE ${PROJECT_WARNINGS})
 
 add_subdirectory(tests/unit)
 add_subdirectory(tests/e2e)
+
+# Code health: fails on a file clang-format would change (make format
+# rewrites it) and on any clang-tidy finding in src/.
+add_test(NAME format COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/format.sh --check)
+add_test(NAME tidy COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/tidy.sh)
+set_tests_properties(format tidy PROPERTIES LABELS "lint" TIMEOUT 600)

@@ -20,6 +20,8 @@ have xprop || need_packages+=(x11-utils)
 have convert || need_packages+=(imagemagick)
 have wrestool || need_packages+=(icoutils)
 have python3 || need_packages+=(python3)
+have clang-format || need_packages+=(clang-format)
+have clang-tidy || need_packages+=(clang-tidy)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need_packages+=(wine wine32:i386)
 
 if [ ${#need_packages[@]} -gt 0 ]; then
