@@ -1,6 +1,6 @@
 # The front door: `make` builds, `make demo` runs the loader's main job under
 # Wine, `make test` runs every test. Each installs what it needs first.
-.PHONY: all build deps demo test test-fast size bench clean
+.PHONY: all build deps demo test test-fast size bench sign clean
 
 all: build size
 
@@ -24,6 +24,13 @@ bench: build
 
 demo: build
 	@python3 scripts/demo.py
+
+# Signs EXE (the built loader unless given) in place with CERT and KEY.
+EXE ?= dist/prjLomdra.exe
+sign: deps
+	@if [ -z "$(CERT)" ] || [ -z "$(KEY)" ]; then \
+		echo "usage: make sign CERT=cert.pem KEY=key.pem [EXE=$(EXE)]" >&2; exit 2; fi
+	@bash scripts/sign.sh "$(CERT)" "$(KEY)" "$(EXE)"
 
 test: build
 	@echo "==> Running every test (Wine tests take several minutes)"

@@ -20,6 +20,8 @@ have xprop || need_packages+=(x11-utils)
 have convert || need_packages+=(imagemagick)
 have wrestool || need_packages+=(icoutils)
 have python3 || need_packages+=(python3)
+have osslsigncode || need_packages+=(osslsigncode)
+have openssl || need_packages+=(openssl)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need_packages+=(wine wine32:i386)
 
 if [ ${#need_packages[@]} -gt 0 ]; then
