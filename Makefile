@@ -1,6 +1,7 @@
 # The front door: `make` builds, `make demo` runs the loader's main job under
-# Wine, `make test` runs every test. Each installs what it needs first.
-.PHONY: all build deps demo test test-fast format size bench clean
+# Wine, `make test` runs every test, `make release` writes the zip a vendor
+# ships from. Each installs what it needs first.
+.PHONY: all build deps demo test test-fast format size bench release sign clean
 
 all: build size
 
@@ -24,6 +25,19 @@ bench: build
 
 demo: build
 	@python3 scripts/demo.py
+
+# dist/release/setup-loader-<version>.zip: the loader, the packager's guide,
+# the demo's screenshot and SHA256SUMS. With CERT and KEY the loader in the
+# zip is signed.
+release: build
+	@CERT="$(CERT)" KEY="$(KEY)" python3 scripts/release.py
+
+# Signs EXE (the built loader unless given) in place with CERT and KEY.
+EXE ?= dist/prjLomdra.exe
+sign: deps
+	@if [ -z "$(CERT)" ] || [ -z "$(KEY)" ]; then \
+		echo "usage: make sign CERT=cert.pem KEY=key.pem [EXE=$(EXE)]" >&2; exit 2; fi
+	@bash scripts/sign.sh "$(CERT)" "$(KEY)" "$(EXE)"
 
 test: build
 	@echo "==> Running every test (Wine tests take several minutes)"

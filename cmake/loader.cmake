@@ -41,7 +41,25 @@ add_executable(prjLomdra WIN32 src/main.cpp resources/loader.rc)
 target_link_libraries(prjLomdra PRIVATE loader_core)
 target_compile_options(prjLomdra PRIVATE ${LOADER_COMPILE_OPTIONS})
 target_link_options(prjLomdra PRIVATE ${LOADER_LINK_OPTIONS})
-set_target_properties(prjLomdra PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_SOURCE_DIR}/dist)
+set(LOADER_OUTPUT_DIR ${CMAKE_SOURCE_DIR}/dist CACHE PATH "Where the loader is written")
+set_target_properties(prjLomdra PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${LOADER_OUTPUT_DIR})
+
+# Same commit, same loader bytes: the linker stamps the PE header with
+# SOURCE_DATE_EPOCH (else the build time), here the commit's time unless the
+# caller sets one. A changed time relinks through the stamp file.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(LOADER_EPOCH $ENV{SOURCE_DATE_EPOCH})
+else()
+    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+                    OUTPUT_VARIABLE LOADER_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+if(LOADER_EPOCH)
+    set(LOADER_EPOCH_STAMP ${CMAKE_BINARY_DIR}/source-date-epoch)
+    file(CONFIGURE OUTPUT ${LOADER_EPOCH_STAMP} CONTENT "${LOADER_EPOCH}\n")
+    set_target_properties(prjLomdra PROPERTIES
+        CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${LOADER_EPOCH}"
+        LINK_DEPENDS ${LOADER_EPOCH_STAMP})
+endif()
 
 # The icon's images and directory, as the files loader.rc names.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

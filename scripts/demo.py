@@ -12,11 +12,13 @@ sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import winehost  # noqa: E402
 
 SETUP_SECONDS = 6
+SCREENSHOT = ROOT / "build" / "demo" / "waiting-window.png"
+MARGIN = 24  # pixels of desktop kept around the window in the screenshot
 
 
 def main():
-    shots = ROOT / "build" / "demo"
-    shots.mkdir(parents=True, exist_ok=True)
+    """Runs the demo; returns the path of the waiting window's screenshot."""
+    SCREENSHOT.parent.mkdir(parents=True, exist_ok=True)
     print("==> Starting a virtual desktop with Wine (the first start prepares a Wine prefix)")
     with winehost.WineDesktop() as desktop:
         folder = desktop.folder("Drivers")
@@ -30,7 +32,7 @@ def main():
         x, y, width, height = desktop.geometry(window)
         print(f"==> The waiting window is up: {width} x {height} px at ({x}, {y})")
         winehost.wait_until(lambda: winehost.setup_starts(setup), 120, what="the setup program")
-        shot = desktop.screenshot(shots / "waiting-window.png")
+        shot = desktop.screenshot(SCREENSHOT, (x - MARGIN, y - MARGIN, width + 2 * MARGIN, height + 2 * MARGIN))
         print(f"==> setup.exe is running; screenshot of the waiting window: {shot}")
         desktop.wait_for_no_window("Please wait...", timeout=SETUP_SECONDS + 120)
         print(f"==> setup.exe has ended and the window closed by itself "
@@ -39,10 +41,10 @@ def main():
         print("==> setup.exe's own log: " + "; ".join(log))
         left = sorted(p.name for p in folder.iterdir())
         print("==> The folder holds: " + ", ".join(left) + " (no completion marker left behind)")
-    return 0
+    return shot
 
 
 if __name__ == "__main__":
     if not shutil.which("wine"):
         sys.exit("wine is missing: run `make deps` first")
-    sys.exit(main())
+    main()

@@ -22,6 +22,8 @@ have wrestool || need_packages+=(icoutils)
 have python3 || need_packages+=(python3)
 have clang-format || need_packages+=(clang-format)
 have clang-tidy || need_packages+=(clang-tidy)
+have osslsigncode || need_packages+=(osslsigncode)
+have openssl || need_packages+=(openssl)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need_packages+=(wine wine32:i386)
 
 if [ ${#need_packages[@]} -gt 0 ]; then

@@ -7,6 +7,9 @@
 #include "../runtime/UniqueHandle.h"
 #include "../shell/ModShell.h"
 #include "ManifestText.h"
+#include "PeImage.h"
+
+#include <stdlib.h>
 
 namespace {
 
@@ -43,12 +46,51 @@ bool RaiseUpdateFailure(const char* what) {
     return false;
 }
 
+// Reads the whole file open on handle, lets edit change the bytes and return
+// their new length, and writes the result back.
+bool EditImage(HANDLE file, size_t (*edit)(unsigned char*, size_t)) {
+    DWORD length = ::GetFileSize(file, nullptr);
+    if (length == INVALID_FILE_SIZE) return false;
+    unsigned char* image = static_cast<unsigned char*>(malloc(length ? length : 1));
+    if (!image) return false;
+    DWORD done = 0;
+    bool ok = ::ReadFile(file, image, length, &done, nullptr) && done == length;
+    if (ok) {
+        DWORD edited = static_cast<DWORD>(edit(image, length));
+        ok = ::SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+             ::WriteFile(file, image, edited, &done, nullptr) && done == edited && ::SetEndOfFile(file);
+    }
+    free(image);
+    return ok;
+}
+
+UniqueFileHandle OpenExclusive(const Text& path) {
+    return UniqueFileHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 // The update rewrites the file and needs it to itself. Claiming it first
 // names the usual causes (missing, in use, read-only) with the system's code.
+// A signed loader's copy also loses its signature here: the update would keep
+// the old certificate table behind a stale directory entry, and the copy must
+// be a clean unsigned file for the packager to sign.
 bool ClaimForUpdate(const Text& copyPath) {
-    UniqueFileHandle file(::CreateFileA(copyPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.Valid() || RaiseUpdateFailure(kCannotOpenForUpdate);
+    UniqueFileHandle file = OpenExclusive(copyPath);
+    if (!file.Valid()) return RaiseUpdateFailure(kCannotOpenForUpdate);
+    return EditImage(file.Get(), PeImage::DropCertificateTable) ||
+           RaiseUpdateFailure("The old signature could not be removed");
+}
+
+// The resource update leaves the header's checksum as it was. Best effort:
+// the manifest is in by now, and a stale checksum stops neither the copy from
+// running nor a signing tool, which writes its own.
+void FixChecksum(const Text& copyPath) {
+    UniqueFileHandle file = OpenExclusive(copyPath);
+    auto update = [](unsigned char* image, size_t length) {
+        PeImage::UpdateChecksum(image, length);
+        return length;
+    };
+    if (file.Valid()) EditImage(file.Get(), update);
 }
 
 bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
@@ -65,7 +107,9 @@ bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
         endUpdate(session, TRUE);  // discard: nothing half-written
         return false;
     }
-    return endUpdate(session, FALSE) || RaiseUpdateFailure("The resources could not be written");
+    if (!endUpdate(session, FALSE)) return RaiseUpdateFailure("The resources could not be written");
+    FixChecksum(copyPath);
+    return true;
 }
 
 [[noreturn]] void Finish(const Text& message) {

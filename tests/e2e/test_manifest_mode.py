@@ -13,6 +13,7 @@ import subprocess
 import unittest
 from pathlib import Path
 
+import signing
 import winehost
 from winehost import wait_until
 
@@ -180,6 +181,32 @@ class ManifestMode(unittest.TestCase):
         copy = folder / (LOADER_NAME + "_new.exe")
         self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
         self.assertTrue(copy.stat().st_mode & 0o200, "the copy is left writable for signing")
+
+    def test_a_signed_loaders_copy_is_left_unsigned_and_clean_then_signs_and_verifies(self):
+        # Embedding rewrites the copy: the loader's signature cannot fit it,
+        # and a stale certificate table left inside would be signed over.
+        folder = self.case_folder()
+        loader = folder / (LOADER_NAME + ".exe")
+        cert, key = signing.throwaway_certificate(folder.parent, "packager")
+        signing.sign(cert, key, loader)
+        old_table = loader.read_bytes()[signing.security_directory(loader)[0]:]
+        (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+
+        self.assertTrue(self.run_with_box(loader, SWITCH).endswith(SUCCESS_TAIL))
+
+        copy = folder / (LOADER_NAME + "_new.exe")
+        self.assertEqual(signing.security_directory(copy), (0, 0))
+        self.assertNotIn(old_table, copy.read_bytes())
+        passed, said = signing.verify(cert, copy)
+        self.assertFalse(passed)
+        self.assertIn("No signature found", said)
+        self.assertNotIn("invalid PE checksum", said)
+
+        self.assertNotIn("Warning", signing.sign(cert, key, copy))
+        passed, said = signing.verify(cert, copy)
+        self.assertTrue(passed, said)
+        self.assertNotIn("Warning", said)
+        self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
 
     # --- nothing to embed ----------------------------------------------------------
 

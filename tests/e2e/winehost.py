@@ -257,8 +257,10 @@ class WineDesktop:
         self.x("xdotool", "mouseup", str(button), check=True)
         time.sleep(0.5)
 
-    def screenshot(self, path):
-        subprocess.run(["import", "-display", self.display, "-window", "root", str(path)],
+    def screenshot(self, path, area=None):
+        """The screen, or the part (x, y, width, height) of it, as an image file."""
+        crop = ["-crop", "{2}x{3}+{0}+{1}".format(*area), "+repage"] if area else []
+        subprocess.run(["import", "-display", self.display, "-window", "root", *crop, str(path)],
                        env=self.env, check=True, timeout=60)
         return path
 
