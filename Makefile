@@ -19,7 +19,7 @@ build: deps
 size:
 	@bash scripts/size-report.sh dist/prjLomdra.exe
 
-# Size, and the waiting instance's CPU time and memory during a run.
+# The loader against a peer installer: time to window, size, CPU while waiting.
 bench: build
 	@python3 scripts/benchmark.py
 

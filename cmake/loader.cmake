@@ -21,20 +21,17 @@ set(LOADER_WIN32_SOURCES
 )
 
 # Small and self-contained: no exceptions or RTTI machinery, unused code
-# dropped, everything linked statically so only system DLLs are imported.
-set(LOADER_COMPILE_OPTIONS ${PROJECT_WARNINGS} -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
-set(LOADER_LINK_OPTIONS -static -s -Wl,--gc-sections)
-
-# The hourglass frames go in as data (not resources), rebuilt when they change.
-set(LAVA_FRAMES_DIR ${CMAKE_SOURCE_DIR}/src/waitwindow/frames)
-file(GLOB LAVA_FRAME_FILES CONFIGURE_DEPENDS ${LAVA_FRAMES_DIR}/lava*.bmp)
-set_source_files_properties(src/waitwindow/LavaFrames.cpp PROPERTIES
-    COMPILE_DEFINITIONS "LAVA_FRAMES_DIR=\"${LAVA_FRAMES_DIR}\""
-    OBJECT_DEPENDS "${LAVA_FRAME_FILES}")
+# dropped, optimised across files at link time, everything linked statically
+# so only system DLLs are imported. The objects keep machine code beside the
+# link-time form, so the Win32 tests can link them without it.
+set(LOADER_COMPILE_OPTIONS ${PROJECT_WARNINGS} -Os -flto -ffat-lto-objects -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+set(LOADER_LINK_OPTIONS -flto -Os -static -s -Wl,--gc-sections)
 
 add_library(loader_core STATIC ${LOADER_PURE_SOURCES} ${LOADER_WIN32_SOURCES})
 target_include_directories(loader_core PUBLIC src)
 target_compile_options(loader_core PRIVATE ${LOADER_COMPILE_OPTIONS})
+target_include_directories(loader_core PRIVATE ${LAVA_PACK_DIR})
+add_dependencies(loader_core lava_pack)
 target_compile_definitions(loader_core PUBLIC WINVER=0x0501 _WIN32_WINNT=0x0501 WIN32_LEAN_AND_MEAN)
 
 add_executable(prjLomdra WIN32 src/main.cpp resources/loader.rc)
@@ -62,7 +59,6 @@ if(LOADER_EPOCH)
 endif()
 
 # The icon's images and directory, as the files loader.rc names.
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(ICON_RESOURCE_DIR ${CMAKE_BINARY_DIR}/icon)
 set(ICON_RESOURCE_FILES ${ICON_RESOURCE_DIR}/group.bin)
 foreach(id RANGE 30001 30006)

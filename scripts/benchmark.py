@@ -1,9 +1,16 @@
-"""Measures what the loader costs while it waits: the executable's size, and
-the waiting instance's CPU time and peak memory during a setup run of fixed
-length under Wine. Prints numbers; asserts nothing (Wine, and here an
-emulator, add their own overhead, so compare runs with each other)."""
+"""Sets the loader beside a peer, an NSIS installer that shows a banner and
+waits for setup.exe through the shell (scripts/bench/peer.nsi), on one Wine
+desktop, and prints one table: time from start to a visible window (median
+of warm runs), the executable's size, and CPU time while the setup program
+runs, each also as the ratio loader / peer. A bare window program is the
+floor for time to window. Prints figures; asserts nothing (Wine, the machine's
+load and here an emulator add their own overhead)."""
 
 import os
+import shutil
+import signal
+import statistics
+import subprocess
 import sys
 import time
 from pathlib import Path
@@ -12,43 +19,117 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import winehost  # noqa: E402
 
-SETUP_SECONDS = 20
+RUNS = 9  # warm runs of each program, after one run that warms Wine's caches
+CPU_SECONDS = 20
+PAUSE_MS = 200  # the loader's own pause before its window
 TICKS = os.sysconf("SC_CLK_TCK")
 
 
-def sample(pid):
-    """(cpu seconds, peak resident KiB) of a process, or None once it has gone."""
+class Program:
+    def __init__(self, name, exe, image, title, waits):
+        self.name, self.exe, self.image, self.title, self.waits = name, exe, image, title, waits
+        self.times = []
+        self.cpu = None
+
+
+def build_peer():
+    out = ROOT / "build" / "bench"
+    out.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["makensis", "-V2", "-NOCD", str(ROOT / "scripts" / "bench" / "peer.nsi")],
+                   cwd=out, check=True, stdout=subprocess.DEVNULL)
+    return out / "peer.exe"
+
+
+def cpu_seconds(pid):
     try:
         fields = Path(f"/proc/{pid}/stat").read_text().split(") ")[-1].split()
-        status = Path(f"/proc/{pid}/status").read_text()
     except OSError:
         return None
-    cpu = (int(fields[11]) + int(fields[12])) / TICKS
-    peak = next(int(line.split()[1]) for line in status.splitlines() if line.startswith("VmHWM:"))
-    return cpu, peak
+    return (int(fields[11]) + int(fields[12])) / TICKS
+
+
+def end(desktop, program):
+    for image in (program.image, "setup.exe"):
+        for pid in desktop.processes(image):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+    desktop.wait_for_no_window(program.title, timeout=60)
+    time.sleep(0.5)  # let the Wine server settle before the next start
+
+
+def lay_out(desktop, program, run, setup_ms):
+    folder = desktop.folder(f"{program.name.split()[0]}{run}")
+    target = folder / program.image
+    shutil.copyfile(program.exe, target)
+    setup = winehost.install_setup(folder, "setup.exe", setup_ms)
+    return target, setup
+
+
+def time_to_window(desktop, program, run):
+    """Seconds from the start of the program to its window on screen."""
+    target, _ = lay_out(desktop, program, run, 60_000)
+    started = time.monotonic()
+    desktop.start(target)
+    winehost.wait_until(lambda: desktop.windows(program.title), 120, interval=0.005,
+                        what=f"the window of {program.name}")
+    seconds = time.monotonic() - started
+    end(desktop, program)
+    return seconds
+
+
+def cpu_while_waiting(desktop, program):
+    """CPU seconds the waiting process spends while the setup program runs."""
+    target, setup = lay_out(desktop, program, "cpu", (CPU_SECONDS + 10) * 1000)
+    desktop.start(target)
+    desktop.wait_for_window(program.title, timeout=120)
+    waiting = min(desktop.processes(program.image))
+    winehost.wait_until(lambda: winehost.setup_starts(setup), 120, what="the setup program")
+    time.sleep(1)
+    first = cpu_seconds(waiting)
+    time.sleep(CPU_SECONDS)
+    last = cpu_seconds(waiting)
+    end(desktop, program)
+    return None if first is None or last is None else last - first
+
+
+def ratio(loader, peer):
+    return f"{loader / peer:.2f}" if peer else "-"
 
 
 def main():
-    size = winehost.LOADER.stat().st_size
-    print(f"executable: {size} bytes ({size / 1024:.1f} KiB; goal under 160 KiB)")
+    peer_exe = build_peer()
+    loader = Program("loader", winehost.LOADER, "RUNsetup.exe", "Please wait...", True)
+    peer = Program("peer (NSIS)", peer_exe, "peer.exe",
+                   "Please wait while the installation procedure finishes...", True)
+    bare = Program("bare window", winehost.FIXTURES / "barewindow.exe", "barewindow.exe", "Bare window", False)
+    programs = [bare, loader, peer]
     with winehost.WineDesktop() as desktop:
-        folder = desktop.folder("Bench")
-        loader = winehost.install_loader(folder, "RUNsetup.exe")
-        setup = winehost.install_setup(folder, "setup.exe", SETUP_SECONDS * 1000)
-        desktop.start(loader)
-        desktop.wait_for_window("Please wait...", timeout=120)
-        waiting = min(desktop.processes("RUNsetup.exe"))
-        winehost.wait_until(lambda: winehost.setup_starts(setup), 120, what="the setup program")
-        start, started = sample(waiting), time.monotonic()
-        last = start
-        while time.monotonic() - started < SETUP_SECONDS - 2:
-            last = sample(waiting) or last
-            time.sleep(0.5)
-        elapsed = time.monotonic() - started
-        print(f"waiting instance while the setup program ran {elapsed:.0f} s: "
-              f"{last[0] - start[0]:.2f} s CPU ({100 * (last[0] - start[0]) / elapsed:.1f} %), "
-              f"peak resident {last[1]} KiB (Wine's own share included)")
-        desktop.wait_for_no_window("Please wait...", timeout=120)
+        for program in programs:
+            time_to_window(desktop, program, "warm")
+        # Taking turns spreads any change in the machine's load over all three.
+        for run in range(RUNS):
+            for program in programs:
+                program.times.append(time_to_window(desktop, program, run))
+        for program in programs:
+            if program.waits:
+                program.cpu = cpu_while_waiting(desktop, program)
+
+    ms = {p.name: 1000 * statistics.median(p.times) for p in programs}
+    size = {p.name: Path(p.exe).stat().st_size for p in programs}
+    print(f"\n{'':14}| time to window (median of {RUNS}) | size (bytes) | CPU over {CPU_SECONDS} s of waiting")
+    print(f"{'-' * 14}|{'-' * 32}|{'-' * 14}|{'-' * 26}")
+    for p in programs:
+        cpu = f"{p.cpu:.2f} s" if p.cpu is not None else ""
+        print(f"{p.name:14}| {ms[p.name]:27.0f} ms | {size[p.name]:12,} | {cpu:>24}")
+    print(f"{'loader / peer':14}| {ratio(ms['loader'], ms[peer.name]):>30} | "
+          f"{ratio(size['loader'], size[peer.name]):>12} | {ratio(loader.cpu or 0, peer.cpu or 0):>24}")
+    floor = ms[bare.name] + PAUSE_MS
+    print(f"\nloader's time to window against its floor (bare window + {PAUSE_MS} ms = {floor:.0f} ms): "
+          f"{ms['loader'] / floor:.2f} x (goal: at most 1.10 x)")
+    print("each run, ms: " + "; ".join(f"{p.name} " + " ".join(f"{1000 * t:.0f}" for t in p.times)
+                                       for p in programs))
 
 
 if __name__ == "__main__":
