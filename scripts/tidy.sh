@@ -9,4 +9,5 @@ db=$root/build/mingw/compile_commands.json
 python3 -c 'import json, sys
 for entry in json.load(open(sys.argv[1])):
     if entry["file"].startswith(sys.argv[2]): print(entry["file"])' "$db" "$root/src/" |
-    sort -u | xargs -P 2 -n 4 clang-tidy -p "$root/build/mingw" --quiet --extra-arg=--target=i686-w64-mingw32
+    sort -u | xargs -P 2 -n 4 clang-tidy -p "$root/build/mingw" --quiet --extra-arg=--target=i686-w64-mingw32 \
+    --extra-arg=-Wno-ignored-optimization-argument  # gcc-only LTO flags of the mingw build
