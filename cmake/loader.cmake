@@ -10,6 +10,7 @@ set(LOADER_WIN32_SOURCES
     src/shell/ModShell.cpp
     src/startup/CompletionMarker.cpp
     src/startup/MainMod.cpp
+    src/startup/RunLocks.cpp
     src/waitwindow/frmWait.cpp
     src/waitwindow/hw.cpp
     src/waitwindow/Transparant.cpp

@@ -2,7 +2,6 @@
 
 #include "Files.h"
 #include "ProcessText.h"
-#include "UniqueHandle.h"
 #include "Win32.h"
 
 namespace {
@@ -38,19 +37,6 @@ Text ArgumentText() { return ArgumentTextFrom(::GetCommandLineA()); }
 Text Path() { return Info().module.folder; }
 Text EXEName() { return Info().module.baseName; }
 Text ExecutablePath() { return Info().executable; }
-
-bool PrevInstance() {
-    static bool decided = false;
-    static bool previous = false;
-    // Held until the process ends, so later starts of this executable see it.
-    static UniqueKernelHandle marker;
-    if (!decided) {
-        decided = true;
-        marker.Reset(::CreateMutexA(nullptr, FALSE, InstanceObjectName(ExecutablePath()).c_str()));
-        previous = marker.Valid() && ::GetLastError() == ERROR_ALREADY_EXISTS;
-    }
-    return previous;
-}
 
 void ShowMessage(const Text& text) { ::MessageBoxA(nullptr, text.c_str(), kTitle, MB_OK); }
 

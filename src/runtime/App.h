@@ -15,10 +15,6 @@ Text Path();          // the folder that holds the executable
 Text EXEName();       // the executable's base name, as the process reports it
 Text ExecutablePath();
 
-// True when another process of this executable is already running. The
-// first call decides and keeps the answer for the process's life.
-bool PrevInstance();
-
 // A message box with an OK button only, no icon, captioned with the title.
 void ShowMessage(const Text& text);
 

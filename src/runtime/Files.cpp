@@ -119,6 +119,14 @@ bool Attributes(const Text& path, unsigned long& attributes) {
     return true;
 }
 
+bool FileWriteTime(const Text& path, uint64_t& time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    time = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
 bool Delete(const Text& path) {
     if (!::DeleteFileA(path.c_str())) {
         Err::RaiseSystem(::GetLastError(), Text("Cannot delete ") + path);

@@ -1,4 +1,6 @@
 #pragma once
+#include <stdint.h>
+
 #include "Text.h"
 
 // Files addressed by small channel numbers, as the loader's procedures use
@@ -24,6 +26,9 @@ void CloseAll();
 
 // The attribute bits of a path; false, with nothing raised, when the query fails.
 bool Attributes(const Text& path, unsigned long& attributes);
+// The last-write time of an existing file that is not a folder; false, with
+// nothing raised, otherwise.
+bool FileWriteTime(const Text& path, uint64_t& time);
 bool Delete(const Text& path);
 // Copies a file, replacing an existing destination.
 bool Copy(const Text& from, const Text& to);

@@ -36,10 +36,12 @@ bool SplitModulePath(const Text& fullPath, ModulePath& out) {
     return true;
 }
 
-Text InstanceObjectName(const Text& executablePath) {
-    // FNV-1a over the case-folded path: kernel object names may not hold
-    // backslashes, and Windows paths compare without regard to case.
-    Text folded = executablePath.ToUpperAscii();
+namespace {
+
+// FNV-1a over the case-folded path, as hex: kernel object names may not hold
+// backslashes, and Windows paths compare without regard to case.
+Text PathHash(const Text& path) {
+    Text folded = path.ToUpperAscii();
     uint64_t hash = 14695981039346656037ull;
     for (size_t i = 0; i < folded.length(); ++i) {
         hash ^= static_cast<unsigned char>(folded[i]);
@@ -51,5 +53,17 @@ Text InstanceObjectName(const Text& executablePath) {
         hash >>= 4;
     }
     hex[16] = '\0';
-    return Text("Local\\SetupLoader.") + Text(hex);
+    return Text(hex);
+}
+
+}  // namespace
+
+Text InstanceObjectName(const Text& executablePath) {
+    return Text("Local\\SetupLoader.") + PathHash(executablePath);
+}
+
+Text RunnerObjectName(const Text& executablePath) {
+    ModulePath parts;
+    Text folder = SplitModulePath(executablePath, parts) ? parts.folder : executablePath;
+    return Text("Local\\SetupLoader.Runner.") + PathHash(folder);
 }

@@ -22,3 +22,7 @@ bool SplitModulePath(const Text& fullPath, ModulePath& out);
 // every process of the same file, however its path is cased, gets the same
 // name, and other files get other names.
 Text InstanceObjectName(const Text& executablePath);
+
+// Name of the kernel object that a runner holds while it works: one per
+// folder, so that loaders of one folder never run two setups at once.
+Text RunnerObjectName(const Text& executablePath);

@@ -36,6 +36,40 @@ void WaitForProcess(HANDLE process) {
     if (auto waitForSingleObject = g_waitForSingleObject.GetOrRaise()) waitForSingleObject(process, INFINITE);
 }
 
+// ShellExecuteEx, keeping the started process's handle (null when the shell
+// started none). result is the shell's success value, or the system error
+// code when the launch failed.
+HANDLE StartWithProcessHandle(HWND owner, const Text& verb, const Text& file, const Text& parameters,
+                              const Text& folder, long show, long& result) {
+    auto shellExecuteEx = g_shellExecuteEx.GetOrRaise();
+    // Bound before the launch, so binding cannot disturb the error it reads.
+    auto getLastError = g_getLastError.GetOrRaise();
+    if (!shellExecuteEx || !getLastError) {
+        result = ERROR_PROC_NOT_FOUND;
+        return nullptr;
+    }
+
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = owner;
+    info.lpVerb = verb.c_str();
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = folder.c_str();
+    info.nShow = static_cast<int>(show);
+
+    if (shellExecuteEx(&info)) {
+        result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
+    } else {
+        result = static_cast<long>(getLastError());
+        // The shell's own error box can leave no system code behind; its
+        // error value then says what went wrong.
+        if (result == 0) result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
+    }
+    return info.hProcess;
+}
+
 }  // namespace
 
 static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the ANSI record has fifteen 32-bit fields");
@@ -48,9 +82,10 @@ VBool FileExists(const Text& path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kFalse : kTrue;
 }
 
-void ShellOpen(const Text& path) {
-    if (!hw().Load()) return;  // without an owner nothing is started
-    ShellExecuteFile(path, SW_SHOWNORMAL, "", "", "open", hw().hWnd());
+HANDLE ShellOpen(const Text& path) {
+    if (!hw().Load()) return nullptr;  // without an owner nothing is started
+    long result;
+    return StartWithProcessHandle(hw().hWnd(), "open", path, "", "", SW_SHOWNORMAL, result);
 }
 
 VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder,
@@ -66,33 +101,10 @@ VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, cons
 
 long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters,
                          const Text& folder, long show) {
-    auto shellExecuteEx = g_shellExecuteEx.GetOrRaise();
-    // Bound before the launch, so binding cannot disturb the error it reads.
-    auto getLastError = g_getLastError.GetOrRaise();
-    if (!shellExecuteEx || !getLastError) return ERROR_PROC_NOT_FOUND;
-
-    SHELLEXECUTEINFOA info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.hwnd = owner;
-    info.lpVerb = verb.c_str();
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = folder.c_str();
-    info.nShow = static_cast<int>(show);
-
     long result;
-    if (shellExecuteEx(&info)) {
-        result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
-    } else {
-        result = static_cast<long>(getLastError());
-        // The shell's own error box can leave no system code behind; its
-        // error value then says what went wrong.
-        if (result == 0) result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
-    }
-
     // The handle stays open until the loader's own process ends.
-    if (info.hProcess) WaitForProcess(info.hProcess);
+    if (HANDLE process = StartWithProcessHandle(owner, verb, file, parameters, folder, show, result))
+        WaitForProcess(process);
     return result;
 }
 

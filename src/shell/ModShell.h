@@ -17,8 +17,9 @@ namespace ModShell {
 VBool FileExists(const Text& path);
 
 // Starts a file with the verb "open", owned by the hidden window, and
-// returns at once. Reports nothing.
-void ShellOpen(const Text& path);
+// returns at once with the started process's handle, which the caller
+// closes; null when nothing was started. Reports nothing.
+HANDLE ShellOpen(const Text& path);
 
 // ShellExecuteA; true when the shell reports success.
 VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder,

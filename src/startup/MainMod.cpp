@@ -9,6 +9,7 @@
 #include "../waitwindow/frmWait.h"
 #include "../waitwindow/hw.h"
 #include "CompletionMarker.h"
+#include "RunLocks.h"
 #include "StartupSequence.h"
 
 namespace {
@@ -23,7 +24,10 @@ public:
     bool FileExists(const Text& path) override { return ModShell::FileExists(path) != kFalse; }
     void Pause(unsigned milliseconds) override { Kernel::Sleep(milliseconds); }
     bool LoadOwnerWindow() override { return hw().Load(); }
-    bool PreviousInstance() override { return App::PrevInstance(); }
+    InstanceLock TakeInstanceLock() override { return RunLocks::TakeInstanceLock(); }
+    void ReportInstanceLockFailure() override { RunLocks::ReportInstanceLockFailure(); }
+    bool TakeRunnerLock() override { return RunLocks::TakeRunnerLock(); }
+    bool WaitingInstanceExists() override { return RunLocks::WaitingInstanceExists(); }
     bool ShowWaitWindow() override { return frmWait().Show(); }
     void RunSetupAndWait(const Text& target) override {
         ModShell::ShellExecuteAndWait(hw().hWnd(), "open", target, "", "", kShowNoActivate);
@@ -49,7 +53,9 @@ void Main() {
     case StartupOutcome::Failed:
         ReportUntrappedFailure();
     case StartupOutcome::NoCandidate:
+    case StartupOutcome::InstanceLockFailed:
     case StartupOutcome::RunnerNoPrefix:
+    case StartupOutcome::RunnerBusy:
     case StartupOutcome::RunnerFinished:
         break;
     }

@@ -17,13 +17,24 @@ StartupOutcome RunStartupSequence(StartupWorld& world) {
     world.Pause(kStartupPauseMs);
     if (!world.LoadOwnerWindow()) return StartupOutcome::Failed;
 
-    if (!world.PreviousInstance()) {
+    switch (world.TakeInstanceLock()) {
+    case InstanceLock::Taken:
         return world.ShowWaitWindow() ? StartupOutcome::Waiting : StartupOutcome::Failed;
+    case InstanceLock::Failed:
+        // Never a waiting instance without the lock: each start would take
+        // itself for the first one and relaunch itself again.
+        world.ReportInstanceLockFailure();
+        return StartupOutcome::InstanceLockFailed;
+    case InstanceLock::Exists:
+        break;
     }
 
     Text target;
     if (!SelectTargetPath(launcherName, candidates, target)) return StartupOutcome::RunnerNoPrefix;
+    // One runner per folder: two installers at once can break the installation.
+    if (!world.TakeRunnerLock()) return StartupOutcome::RunnerBusy;
     if (world.FileExists(target)) world.RunSetupAndWait(target);
-    world.WriteCompletionMarker(appFolder);
+    // A window closed meanwhile leaves nobody to read the marker or delete it.
+    if (world.WaitingInstanceExists()) world.WriteCompletionMarker(appFolder);
     return StartupOutcome::RunnerFinished;
 }

@@ -1,6 +1,12 @@
 #pragma once
 #include "../runtime/Text.h"
 
+enum class InstanceLock {
+    Taken,   // this process is the waiting instance and holds the lock
+    Exists,  // a waiting instance holds it: this process is a runner
+    Failed,  // the lock could not be made at all (another object holds the name, access denied, ...)
+};
+
 // What start-up needs from the outside world. The Win32 loader implements it
 // with the real platform; tests implement it with a recording fake.
 class StartupWorld {
@@ -13,7 +19,15 @@ public:
     virtual void Pause(unsigned milliseconds) = 0;
     // Loads the hidden owner window; false when that failed.
     virtual bool LoadOwnerWindow() = 0;
-    virtual bool PreviousInstance() = 0;
+    // Takes the instance lock, which only the waiting instance holds.
+    virtual InstanceLock TakeInstanceLock() = 0;
+    // Tells the user why the instance lock could not be taken.
+    virtual void ReportInstanceLockFailure() = 0;
+    // Takes the folder's runner lock for the rest of the process; false when
+    // another runner holds it or it cannot be created.
+    virtual bool TakeRunnerLock() = 0;
+    // True while a waiting instance holds its lock.
+    virtual bool WaitingInstanceExists() = 0;
     // Shows the waiting window modeless; false when that failed.
     virtual bool ShowWaitWindow() = 0;
     // Starts the setup program through the shell, owned by the hidden
@@ -27,7 +41,9 @@ enum class StartupOutcome {
     NoCandidate,      // no setup program beside the loader: end silently
     Waiting,          // the waiting window is up; the process lives in its events
     RunnerNoPrefix,   // runner with an unrecognised name: ends without a marker
-    RunnerFinished,   // runner done, marker written (or attempted)
+    RunnerBusy,       // another runner of this folder is at work: ends starting nothing
+    RunnerFinished,   // runner done; marker written (or attempted) if a waiting instance was left
+    InstanceLockFailed,  // the cause has been shown; nothing was started
     Failed,           // the owner or waiting window could not be created
 };
 

@@ -6,6 +6,7 @@
 #include "../runtime/Kernel.h"
 #include "../shell/ModShell.h"
 #include "../startup/CompletionMarker.h"
+#include "../startup/RunLocks.h"
 #include "DdeLink.h"
 #include "Transparant.h"
 #include "WaitPaint.h"
@@ -26,6 +27,12 @@ const FormDefinition kWaitDefinition = {
 };
 
 bool IsClosingKey(int16_t key) { return key == 'X' || key == 'x' || key == 27; }
+
+MarkerState ReadMarker() {
+    MarkerState marker;
+    marker.present = Files::FileWriteTime(MarkerPath(App::Path()), marker.writeTime);
+    return marker;
+}
 
 }  // namespace
 
@@ -59,9 +66,31 @@ void FrmWait::PrepareWindow() {
 
 void FrmWait::Form_Load() {
     DdeLink::Start(App::EXEName());  // the window works on without it
+    SetAsideStaleMarker();
     PrepareWindow();
     if (GetWindowsVersion() > kHighestTranslucentVersion) return;
     MakeTransparent(hWnd(), kOpacity);  // the window simply stays opaque if this fails
+}
+
+void FrmWait::SetAsideStaleMarker() {
+    Text target;
+    recognisedPrefix_ = SelectTargetPath(App::EXEName(), BuildCandidatePaths(App::Path(), App::EXEName()), target);
+    // No runner of this window exists yet: a marker here is left from an
+    // earlier run. One that stays (it cannot be deleted, or a runner at work
+    // may still rewrite it) is remembered and counts only once rewritten.
+    if (!RunLocks::RunnerAtWork()) Files::Delete(MarkerPath(App::Path()));
+    Err::Clear();
+    staleMarker_ = ReadMarker();
+}
+
+bool FrmWait::MarkerOrRunnerSaysDone() const {
+    PollFacts facts;
+    facts.marker = ReadMarker();
+    facts.stale = staleMarker_;
+    facts.relaunchEnded = relaunched_.Valid() && ::WaitForSingleObject(relaunched_.Get(), 0) == WAIT_OBJECT_0;
+    facts.runnerAtWork = RunLocks::RunnerAtWork();
+    facts.recognisedPrefix = recognisedPrefix_;
+    return ClosesAtPoll(facts);
 }
 
 void FrmWait::Form_Unload() {
@@ -92,10 +121,10 @@ void FrmWait::Timer1_Timer() {
     Err::Clear();
     switch (tick.action) {
     case TickAction::Relaunch:
-        ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe"));
+        relaunched_.Reset(ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe")));
         break;
     case TickAction::Poll:
-        if (ModShell::FileExists(MarkerPath(App::Path()))) {
+        if (MarkerOrRunnerSaysDone()) {
             Timer1.SetEnabled(false);
             Unload();
         }

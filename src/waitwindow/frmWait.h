@@ -2,8 +2,10 @@
 #include <stdint.h>
 
 #include "../runtime/Form.h"
+#include "../runtime/UniqueHandle.h"
 #include "Schedule.h"
 #include "WaitLayout.h"
+#include "WaitPoll.h"
 
 // The waiting window: animates the hourglass, relaunches the loader once so
 // that the second process runs the setup program, polls for the completion
@@ -20,6 +22,8 @@ private:
     void Form_MouseDown(int button, int shift, int x, int y);
     void Form_KeyPress(int16_t& KeyAscii);
     void Timer1_Timer();
+    void SetAsideStaleMarker();
+    bool MarkerOrRunnerSaysDone() const;
     void SetLavaVisible(int index, bool visible);
     void Paint(HDC dc) override;
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -28,6 +32,9 @@ private:
     WaitClock clock_;
     bool Lava[kFrameCount];
     FormTimer Timer1;
+    UniqueKernelHandle relaunched_;  // the runner this window started
+    MarkerState staleMarker_;
+    bool recognisedPrefix_ = false;
 };
 
 FrmWait& frmWait();

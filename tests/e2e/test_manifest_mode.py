@@ -95,14 +95,7 @@ class ManifestMode(unittest.TestCase):
         window = self.desktop.wait_for_window(BOX, timeout=180)
         wait_until(report.exists, 120, what="the box reader's report")
         reader.wait(timeout=60 * winehost.SLOW)
-        box = {"buttons": []}
-        for line in report.read_text(encoding="cp1252").splitlines():
-            key, _, value = line.partition("=")
-            value = re.sub(r"\\(.)", lambda m: {"r": "\r", "n": "\n"}.get(m[1], m[1]), value)
-            if key == "button":
-                box["buttons"].append(value)
-            else:
-                box[key] = value
+        box = winehost.read_box_report(report)
         # The box is the mode's last word: the loader stays until it is answered.
         self.assertTrue(self.desktop.processes(Path(loader).name), "the loader ended before OK was pressed")
         self.desktop.key(window, "Return")

@@ -7,6 +7,7 @@ Every wait here is bounded; the product may wait forever, a test never does.
 
 import fcntl
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -227,6 +228,20 @@ class WineDesktop:
     def wait_for_no_window(self, title, timeout=60):
         wait_until(lambda: not self.windows(title), timeout, what=f"window '{title}' to close")
 
+    def wait_for_close(self, title, timeout=60):
+        """Waits for the window to go; returns the last moment it was seen (setup-log scale)."""
+        seen = now_ms()
+
+        def gone():
+            nonlocal seen
+            if self.windows(title):
+                seen = now_ms()
+                return False
+            return True
+
+        wait_until(gone, timeout, what=f"window '{title}' to close")
+        return seen
+
     def geometry(self, window):
         """(x, y, width, height) of a window on the screen."""
         out = self.x("xdotool", "getwindowgeometry", "--shell", str(window), check=True)
@@ -307,7 +322,60 @@ def log_lines(setup):
     return log.read_text().splitlines() if log.exists() else []
 
 
+def now_ms():
+    """Now, on the scale of the setup log's times (milliseconds since 1601)."""
+    return int(time.time() * 1000) + 11644473600 * 1000
+
+
 def file_time_ms(path):
     """A file's modification time on the same scale as the setup log's times."""
     # The log counts milliseconds since 1601, as Windows file times do.
     return int(Path(path).stat().st_mtime * 1000) + 11644473600 * 1000
+
+
+# --- the loader's named locks ---------------------------------------------------
+
+def _path_hash(path):
+    """FNV-1a 64 over the upper-cased path, as the loader names its locks."""
+    value = 14695981039346656037
+    for byte in path.upper().encode("ascii"):
+        value = ((value ^ byte) * 1099511628211) & 0xFFFFFFFFFFFFFFFF
+    return f"{value:016x}"
+
+
+def instance_lock_name(windows_exe_path):
+    """The name that the waiting loader holds for this executable."""
+    return "Local\\SetupLoader." + _path_hash(windows_exe_path)
+
+
+def hold_name(desktop, kind, name, tools):
+    """Holds a named event or mutex in another Wine process (the holdname
+    fixture, copied into tools) until the returned release is called."""
+    tools = Path(tools)
+    tools.mkdir(parents=True, exist_ok=True)
+    program = tools / "holdname.exe"
+    if not program.exists():
+        shutil.copyfile(FIXTURES / "holdname.exe", program)
+    tag = _path_hash(kind + name)
+    held, release = tools / (tag + ".held"), tools / (tag + ".release")
+    proc = desktop.wine([desktop.windows_path(program), kind, name, desktop.windows_path(held),
+                         desktop.windows_path(release)])
+    wait_until(held.exists, 120, what=f"the {kind} {name} to be held")
+
+    def release_it():
+        release.write_text("")
+        proc.wait(timeout=60 * SLOW)
+    return release_it
+
+
+def read_box_report(report):
+    """What the boxreader fixture wrote: caption, text, icon, and a list of buttons."""
+    box = {"buttons": []}
+    for line in Path(report).read_text(encoding="cp1252").splitlines():
+        key, _, value = line.partition("=")
+        value = re.sub(r"\\(.)", lambda m: {"r": "\r", "n": "\n"}.get(m[1], m[1]), value)
+        if key == "button":
+            box["buttons"].append(value)
+        else:
+            box[key] = value
+    return box

@@ -44,6 +44,14 @@ TEST(InstanceObjectName, SameExecutableAnyCaseSameNameOtherFileOtherName) {
     for (size_t i = 0; i < rest.length(); ++i) EXPECT_NE(rest[i], '\\');
 }
 
+TEST(RunnerObjectName, OnePerFolderWhateverTheLoaderNameOrCase) {
+    Text runner = RunnerObjectName("C:\\Drv\\RUNsetup.exe");
+    EXPECT_TRUE(runner == RunnerObjectName("c:\\DRV\\LOADsetup.exe"));
+    EXPECT_FALSE(runner == RunnerObjectName("C:\\Drv2\\RUNsetup.exe"));
+    EXPECT_FALSE(runner == InstanceObjectName("C:\\Drv\\RUNsetup.exe"));
+    EXPECT_STREQ(runner.Left(25).c_str(), "Local\\SetupLoader.Runner.");
+}
+
 TEST(CompletionMarker, IsTheQuotedWordAndALineEndInEightBytes) {
     Text line = FieldLine("done");
     ASSERT_EQ(line.length(), 8u);

@@ -26,9 +26,18 @@ public:
         calls.push_back("load hw");
         return ownerLoads;
     }
-    bool PreviousInstance() override {
-        calls.push_back("previous instance");
-        return previous;
+    InstanceLock TakeInstanceLock() override {
+        calls.push_back("instance lock");
+        return lock;
+    }
+    void ReportInstanceLockFailure() override { calls.push_back("report lock failure"); }
+    bool TakeRunnerLock() override {
+        calls.push_back("runner lock");
+        return runnerLockFree;
+    }
+    bool WaitingInstanceExists() override {
+        calls.push_back("waiting instance?");
+        return waitingLeft;
     }
     bool ShowWaitWindow() override {
         calls.push_back("show frmWait");
@@ -40,7 +49,9 @@ public:
     }
 
     Text arguments;
-    bool previous = false;
+    InstanceLock lock = InstanceLock::Taken;
+    bool runnerLockFree = true;
+    bool waitingLeft = true;
     bool ownerLoads = true;
     std::vector<std::string> calls;
 
@@ -62,16 +73,37 @@ std::vector<std::string> Then(std::vector<std::string> head, const std::vector<s
 TEST(StartupSequence, FirstProcessTestsAllCandidatesPausesLoadsOwnerAndShowsTheWindow) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
     EXPECT_EQ(RunStartupSequence(world), StartupOutcome::Waiting);
-    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "previous instance", "show frmWait"}));
+    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "show frmWait"}));
 }
 
 TEST(StartupSequence, RunnerStartsTheTargetThenLeavesTheMarker) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
-    world.previous = true;
+    world.lock = InstanceLock::Exists;
     EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerFinished);
-    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "previous instance",
+    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "runner lock",
                                                   "exists C:\\Drv\\setup.exe", "run C:\\Drv\\setup.exe",
-                                                  "marker C:\\Drv"}));
+                                                  "waiting instance?", "marker C:\\Drv"}));
+}
+
+TEST(StartupSequence, InstanceLockThatCannotBeMadeIsReportedAndNothingStarts) {
+    FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
+    world.lock = InstanceLock::Failed;
+    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::InstanceLockFailed);
+    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "report lock failure"}));
+}
+
+TEST(StartupSequence, RunnerDefersToOneAtWorkAndLeavesNoMarkerForAClosedWindow) {
+    FakeWorld busy("RUNsetup", {"C:\\Drv\\setup.exe"});
+    busy.lock = InstanceLock::Exists;
+    busy.runnerLockFree = false;
+    EXPECT_EQ(RunStartupSequence(busy), StartupOutcome::RunnerBusy);
+    EXPECT_EQ(busy.calls.back(), "runner lock");
+
+    FakeWorld orphan("RUNsetup", {"C:\\Drv\\setup.exe"});
+    orphan.lock = InstanceLock::Exists;
+    orphan.waitingLeft = false;
+    EXPECT_EQ(RunStartupSequence(orphan), StartupOutcome::RunnerFinished);
+    EXPECT_EQ(orphan.calls.back(), "waiting instance?");
 }
 
 TEST(StartupSequence, NoCandidateEndsBeforeThePauseAndWithoutAWindow) {
@@ -83,7 +115,7 @@ TEST(StartupSequence, NoCandidateEndsBeforeThePauseAndWithoutAWindow) {
 TEST(StartupSequence, RunnerWithMissingTargetStartsNothingButWritesTheMarker) {
     // Candidate 4 lets the start continue; the prefix selects candidate 1.
     FakeWorld world("RUNsetup", {"C:\\Drv\\up.exe"});
-    world.previous = true;
+    world.lock = InstanceLock::Exists;
     EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerFinished);
     EXPECT_EQ(world.calls.back(), "marker C:\\Drv");
     for (const std::string& call : world.calls) EXPECT_NE(call.rfind("run ", 0), 0u) << call;
@@ -91,9 +123,9 @@ TEST(StartupSequence, RunnerWithMissingTargetStartsNothingButWritesTheMarker) {
 
 TEST(StartupSequence, RunnerWithoutRecognisedPrefixEndsWithoutMarker) {
     FakeWorld world("XYZsetup", {"C:\\Drv\\setup.exe"});
-    world.previous = true;
+    world.lock = InstanceLock::Exists;
     EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerNoPrefix);
-    EXPECT_EQ(world.calls.back(), "previous instance");
+    EXPECT_EQ(world.calls.back(), "instance lock");
 
     FakeWorld first("XYZsetup", {"C:\\Drv\\setup.exe"});
     EXPECT_EQ(RunStartupSequence(first), StartupOutcome::Waiting);
@@ -116,7 +148,7 @@ TEST(StartupSequence, SwitchInAnotherCaseOrWithMoreTextStartsNormally) {
 
 TEST(StartupSequence, ShortNameStillReachesTheCandidateItsPrefixSelects) {
     FakeWorld world("RUNab", {"C:\\Drv\\ab.exe"});
-    world.previous = true;
+    world.lock = InstanceLock::Exists;
     EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerFinished);
     EXPECT_NE(std::find(world.calls.begin(), world.calls.end(), "run C:\\Drv\\ab.exe"), world.calls.end());
 }

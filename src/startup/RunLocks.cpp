@@ -1,0 +1,61 @@
+#include "RunLocks.h"
+
+#include <utility>
+
+#include "../runtime/App.h"
+#include "../runtime/Err.h"
+#include "../runtime/ProcessText.h"
+#include "../runtime/UniqueHandle.h"
+
+namespace {
+
+// Held until the process ends, so that later starts see it.
+UniqueKernelHandle g_instanceLock;
+UniqueKernelHandle g_runnerLock;
+DWORD g_instanceLockError = 0;
+
+Text InstanceName() { return InstanceObjectName(App::ExecutablePath()); }
+Text RunnerName() { return RunnerObjectName(App::ExecutablePath()); }
+
+// True while some process holds a mutex of that name. A name we may not open
+// is held by somebody all the same.
+bool Held(const Text& name) {
+    UniqueKernelHandle probe(::OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
+    return probe.Valid() || ::GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
+namespace RunLocks {
+
+InstanceLock TakeInstanceLock() {
+    UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, InstanceName().c_str()));
+    DWORD error = ::GetLastError();
+    if (!lock.Valid()) {
+        g_instanceLockError = error;
+        return InstanceLock::Failed;
+    }
+    // A runner lets go at once: the lock must vanish with the waiting instance.
+    if (error == ERROR_ALREADY_EXISTS) return InstanceLock::Exists;
+    g_instanceLock = std::move(lock);
+    return InstanceLock::Taken;
+}
+
+void ReportInstanceLockFailure() {
+    Err::RaiseSystem(g_instanceLockError,
+                     Text("The installation cannot start: its lock object \"") + InstanceName() +
+                         "\" cannot be created");
+    App::ShowMessage(Err::Description());
+}
+
+bool TakeRunnerLock() {
+    UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, RunnerName().c_str()));
+    if (!lock.Valid() || ::GetLastError() == ERROR_ALREADY_EXISTS) return false;
+    g_runnerLock = std::move(lock);
+    return true;
+}
+
+bool WaitingInstanceExists() { return Held(InstanceName()); }
+bool RunnerAtWork() { return Held(RunnerName()); }
+
+}  // namespace RunLocks
