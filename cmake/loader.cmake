@@ -7,6 +7,7 @@ set(LOADER_WIN32_SOURCES
     src/runtime/Form.cpp
     src/runtime/Kernel.cpp
     src/runtime/LazyFunction.cpp
+    src/runtime/ProcessLocation.cpp
     src/shell/ModShell.cpp
     src/startup/CompletionMarker.cpp
     src/startup/MainMod.cpp

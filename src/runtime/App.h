@@ -7,12 +7,16 @@ namespace App {
 constexpr const char* kTitle = "Setup Loader Application";
 
 // Reads the executable's path once. False when the system reports no path
-// or a truncated one; the loader then ends silently.
+// or a truncated one; the loader then ends silently. A folder (or name) that
+// the ANSI calls cannot be given is named in a message box, and the process
+// ends there.
 bool Initialise();
 
 Text ArgumentText();
-Text Path();          // the folder that holds the executable
-Text EXEName();       // the executable's base name, as the process reports it
+Text Path();     // the folder that holds the executable, as ANSI calls take it (long or 8.3)
+Text EXEName();  // the executable's long base name
+// The executable's long path in UTF-8, the same for every start of one file
+// (by its long or its short path): the identity of this loader.
 Text ExecutablePath();
 
 // A message box with an OK button only, no icon, captioned with the title.

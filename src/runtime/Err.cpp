@@ -12,17 +12,6 @@ Text& DescriptionSlot() {
     return description;
 }
 
-Text DecimalText(unsigned long value) {
-    char digits[12];
-    int i = 11;
-    digits[i] = '\0';
-    do {
-        digits[--i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value && i > 0);
-    return Text(digits + i);
-}
-
 Text SystemMessage(unsigned long code) {
     char* buffer = nullptr;
     DWORD length = ::FormatMessageA(

@@ -108,3 +108,14 @@ bool Text::EndsWith(const char* suffix) const {
     size_t n = strlen(suffix);
     return n <= len_ && memcmp(data_ + len_ - n, suffix, n) == 0;
 }
+
+Text DecimalText(unsigned long value) {
+    char digits[12];
+    int i = 11;
+    digits[i] = '\0';
+    do {
+        digits[--i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value && i > 0);
+    return Text(digits + i);
+}

@@ -44,3 +44,6 @@ private:
     char* data_ = nullptr;
     size_t len_ = 0;
 };
+
+// A number in decimal digits.
+Text DecimalText(unsigned long value);

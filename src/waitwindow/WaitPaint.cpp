@@ -19,6 +19,47 @@ struct GdiObjectTraits {
 
 RECT ToRect(const PixelRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
+constexpr UINT kLabelFormat = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
+
+bool TextFits(HDC dc, HFONT font, const char* text, const PixelRect& label) {
+    RECT rect = {0, 0, label.right - label.left, 0};
+    HGDIOBJ old = ::SelectObject(dc, font);
+    int height = ::DrawTextA(dc, text, -1, &rect, kLabelFormat | DT_CALCRECT);
+    ::SelectObject(dc, old);
+    return height > 0 && height <= label.bottom - label.top && rect.right <= label.right - label.left;
+}
+
+// The default UI font, made smaller one pixel at a time until the message
+// fits its label. Fitted once per label size; the window paints often.
+class FittedFont {
+public:
+    HFONT For(HDC dc, const PixelRect& label) {
+        int width = label.right - label.left, height = label.bottom - label.top;
+        if (font_.Valid() && width == width_ && height == height_) return static_cast<HFONT>(font_.Get());
+        width_ = width;
+        height_ = height;
+        font_.Reset();
+        LOGFONTA base;
+        if (!::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof base, &base))
+            return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+        int size = base.lfHeight < 0 ? -base.lfHeight : base.lfHeight;
+        for (; size >= kSmallest; --size) {
+            LOGFONTA wanted = base;
+            wanted.lfHeight = base.lfHeight < 0 ? -size : size;
+            wanted.lfWidth = 0;
+            font_.Reset(::CreateFontIndirectA(&wanted));
+            if (!font_.Valid() || TextFits(dc, static_cast<HFONT>(font_.Get()), kLabels[kPleaseWaitLabel].text, label))
+                break;
+        }
+        return font_.Valid() ? static_cast<HFONT>(font_.Get()) : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    }
+
+private:
+    static constexpr int kSmallest = 6;  // below this the text is unreadable anyway
+    UniqueHandle<GdiObjectTraits> font_;
+    int width_ = 0, height_ = 0;
+};
+
 void Fill(HDC dc, const PixelRect& area, int stockBrush) {
     RECT rect = ToRect(area);
     ::FillRect(dc, &rect, static_cast<HBRUSH>(::GetStockObject(stockBrush)));
@@ -33,18 +74,23 @@ void DrawSurface(HDC dc, const WaitLayout& layout, const bool (&lavaVisible)[kFr
                             picture.height, picture.bits, reinterpret_cast<const BITMAPINFO*>(picture.info),
                             DIB_RGB_COLORS);
     }
-    HGDIOBJ oldFont = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+    HGDIOBJ oldFont = ::SelectObject(dc, MessageFont(dc, layout.labels[kPleaseWaitLabel]));
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, RGB(0, 0, 0));
     for (int i = 0; i < kLabelCount; ++i) {
         RECT rect = ToRect(layout.labels[i]);
-        ::DrawTextA(dc, kLabels[i].text, -1, &rect, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+        ::DrawTextA(dc, kLabels[i].text, -1, &rect, kLabelFormat);
     }
     ::SelectObject(dc, oldFont);
     for (const PixelRect& line : layout.border) Fill(dc, line, BLACK_BRUSH);
 }
 
 }  // namespace
+
+HFONT MessageFont(HDC dc, const PixelRect& label) {
+    static FittedFont font;
+    return font.For(dc, label);
+}
 
 WaitLayout ScreenWaitLayout(int dotsPerInch) {
     PictureSize sizes[kFrameCount];

@@ -156,10 +156,10 @@ bool FrmWait::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     case WM_ERASEBKGND:
         result = 1;  // the paint covers every pixel
         return true;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: {
-        // The frames and labels take presses but have no handler of their own.
+    case WM_LBUTTONDOWN: {
+        // Only the left button moves the window: a move begun by another
+        // button would follow the pointer until the next click. The frames and
+        // labels take presses but have no handler of their own.
         int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
         if (!PressTakenByElement(layout_, Lava, x, y)) Form_MouseDown(static_cast<int>(wParam), 0, x, y);
         result = 0;

@@ -15,7 +15,7 @@ from pathlib import Path
 
 import signing
 import winehost
-from winehost import wait_until
+from winehost import nested, wait_until
 
 BOX = "Setup Loader Application"
 LOADER_NAME = "RUNSetup"
@@ -228,6 +228,27 @@ class ManifestMode(unittest.TestCase):
         text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
         self.assertEqual(text, self.win(manifest) + ": The manifest file is empty; nothing was embedded.")
         self.assertEqual(folder_listing(folder), before)
+
+    # --- folders the ANSI calls cannot take as they are -------------------------------
+
+    def test_a_loader_path_of_251_to_259_characters_still_finds_its_manifest(self):
+        # The loader's path fits the ANSI limit, its manifest's path does not.
+        folder = self.desktop.folder(nested(255 - len("\\" + LOADER_NAME + ".exe")))
+        loader = winehost.install_loader(folder, LOADER_NAME + ".exe")
+        self.assertEqual(len(self.win(loader)), 255)
+        (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+        # The message names the copy by the folder's 8.3 form.
+        self.assertTrue(self.run_with_box(loader, SWITCH).endswith(SUCCESS_TAIL))
+        self.assertEqual(resource_bytes(folder / (LOADER_NAME + "_new.exe"), 24, 1, 0), MANIFEST)
+
+    def test_a_folder_whose_8_3_form_is_too_long_too_is_named_in_a_message(self):
+        # Thirty levels: even at eight characters a level, the path stays too long.
+        folder = self.desktop.folder("/".join(f"Level-{i:02d}xx" for i in range(30)))
+        winehost.install_setup(folder, "setup.exe")
+        text = self.run_with_box(winehost.install_loader(folder, LOADER_NAME + ".exe"))
+        self.assertIn(self.win(folder) + "\r\n", text)
+        self.assertIn("path is 332 characters long, but at most 237 fit", text)
+        self.assertEqual(winehost.setup_starts(folder / "setup.exe"), [])
 
     # --- the switch ------------------------------------------------------------------
 

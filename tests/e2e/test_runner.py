@@ -13,15 +13,7 @@ WINDOW = "Please wait..."
 MARKER_BYTES = b'"done"\r\n'
 
 
-class LoaderRuns(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.desktop = winehost.WineDesktop()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
-
+class LoaderRuns(winehost.DesktopCase):
     def loaders_running(self, *names):
         return [pid for name in names for pid in self.desktop.processes(name)]
 

@@ -13,6 +13,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import unittest
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
@@ -283,11 +284,34 @@ class WineDesktop:
         return self.x("xprop", "-id", str(window), name)
 
 
+class DesktopCase(unittest.TestCase):
+    """Test cases that share one Wine desktop, each in folders of its own."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = WineDesktop()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.close()
+
+
 def _escape(title):
     return "".join("\\" + c if c in r".^$*+?()[]{}|\\" else c for c in title)
 
 
 # --- files that tests lay out beside the loader -------------------------------
+
+def nested(total):
+    """A folder path below C:\\ of exactly total characters, "C:" and backslashes included."""
+    parts, length = [], 2
+    while length < total:
+        room = total - length - 1
+        take = 59 if room == 61 else min(60, room)  # never leave room for a backslash alone
+        parts.append(("L" + "x" * 59)[:take])
+        length += 1 + take
+    return "/".join(parts)
+
 
 def install_loader(folder, name):
     """Copies the built loader into folder under name (for example RUNsetup.exe)."""

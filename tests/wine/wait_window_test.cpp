@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include "runtime/Form.h"
 #include "runtime/UniqueHandle.h"
 #include "waitwindow/DdeLink.h"
 #include "waitwindow/LavaFrames.h"
@@ -208,4 +209,52 @@ TEST_F(DdeLinkSource, RefusesOtherItemsTopicsAndServicesAndEndsWithStop) {
     EXPECT_EQ(AskClient("OtherService TellMe lblPleaseWait", output), 4u) << output.c_str();
     DdeLink::Stop();
     EXPECT_EQ(AskClient("LoaderLinkTest TellMe lblPleaseWait", output), 4u) << output.c_str();
+}
+
+// ---------------------------------------------------------------------------
+
+// At the screen's own density (the Wine test runs it at 96 and 144 dpi): the
+// message drawn unclipped in its label font stays inside the label, and the
+// window paints exactly that. The default UI font alone wraps it into three
+// lines of which the last is cut off.
+TEST(MessageFont, WholeMessageDrawnInsideTheLabelAtTheScreensDensity) {
+    int dpi = Form::DotsPerInch();
+    printf("at %d dpi\n", dpi);
+    WaitLayout layout = ScreenWaitLayout(dpi);
+    const PixelRect& label = layout.labels[kPleaseWaitLabel];
+    int width = layout.client.right, height = layout.client.bottom;
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC dc = CreateCompatibleDC(nullptr);
+    uint32_t *painted = nullptr, *whole = nullptr;
+    HBITMAP surface = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&painted), nullptr, 0);
+    HBITMAP unclipped = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&whole), nullptr, 0);
+    ASSERT_TRUE(surface && unclipped);
+
+    HGDIOBJ old = SelectObject(dc, surface);
+    bool visible[kFrameCount] = {true};
+    PaintWaitSurface(dc, layout, visible);
+    SelectObject(dc, unclipped);
+    RECT all = {0, 0, width, height}, rect = {label.left, label.top, label.right, label.bottom};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SelectObject(dc, MessageFont(dc, label));
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextA(dc, kLabels[kPleaseWaitLabel].text, -1, &rect, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_NOCLIP);
+    GdiFlush();
+    SelectObject(dc, old);
+
+    int inside = 0, outside = 0, differ = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint32_t pixel = whole[y * width + x] & 0xFFFFFF;
+            bool in = label.Contains(x, y);
+            if (pixel != 0xFFFFFF) ++(in ? inside : outside);
+            if (in && pixel != (painted[y * width + x] & 0xFFFFFF)) ++differ;
+        }
+    EXPECT_GT(inside, 150) << "the message is drawn";
+    EXPECT_EQ(outside, 0) << "text beyond the label's " << label.right - label.left << " x " << label.bottom - label.top;
+    EXPECT_EQ(differ, 0) << "the window paints the message in another font or place";
+    DeleteObject(surface);
+    DeleteObject(unclipped);
+    DeleteDC(dc);
 }

@@ -1,0 +1,21 @@
+#pragma once
+#include "Text.h"
+
+// Where the running executable lives, read with the wide calls.
+struct ProcessLocation {
+    // The executable's long path in UTF-8: the same however the process was
+    // started (long or short path), so every process of one file agrees on it.
+    Text identity;
+    Text folder;    // ANSI folder for the platform calls, long or 8.3
+    Text baseName;  // ANSI launcher name, from the long file name
+    // When not empty, the folder or name cannot be used: the UTF-8 message
+    // that says which and why.
+    Text refusal;
+};
+
+// False when the system reports no path, or only a truncated one.
+bool LocateProcess(ProcessLocation& out);
+
+// A message box like App::ShowMessage, for UTF-8 text, so that a folder the
+// code page cannot hold is still named as it is.
+void ShowUtf8Message(const Text& text, const char* title);
