@@ -2,7 +2,8 @@
 
 namespace {
 
-const char kManifestSuffix[] = ".exe.manifest";
+// The longest name formed beside the loader is its manifest's.
+constexpr size_t kManifestSuffixLength = sizeof(".exe.manifest") - 1;
 const char kPrefix[] = "\\\\?\\";
 const char kUncPrefix[] = "\\\\?\\UNC\\";
 
@@ -19,7 +20,7 @@ bool Usable(const AnsiText& folder, size_t longestName) {
 
 }  // namespace
 
-size_t LongestNameBeside(const Text& launcherName) { return launcherName.length() + sizeof kManifestSuffix - 1; }
+size_t LongestNameBeside(const Text& launcherName) { return launcherName.length() + kManifestSuffixLength; }
 
 AnsiFolderChoice ChooseAnsiFolder(const AnsiText& launcherName, const AnsiText& longFolder,
                                   const AnsiText& shortFolder) {

@@ -1,7 +1,5 @@
 #include "RunLocks.h"
 
-#include <utility>
-
 #include "../runtime/App.h"
 #include "../runtime/Err.h"
 #include "../runtime/ProcessText.h"
@@ -37,7 +35,7 @@ InstanceLock TakeInstanceLock() {
     }
     // A runner lets go at once: the lock must vanish with the waiting instance.
     if (error == ERROR_ALREADY_EXISTS) return InstanceLock::Exists;
-    g_instanceLock = std::move(lock);
+    g_instanceLock.Reset(lock.Release());
     return InstanceLock::Taken;
 }
 
@@ -50,9 +48,9 @@ void ReportInstanceLockFailure() {
 
 bool TakeRunnerLock() {
     UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, RunnerName().c_str()));
-    if (!lock.Valid() || ::GetLastError() == ERROR_ALREADY_EXISTS) return false;
-    g_runnerLock = std::move(lock);
-    return true;
+    bool taken = lock.Valid() && ::GetLastError() != ERROR_ALREADY_EXISTS;
+    if (taken) g_runnerLock.Reset(lock.Release());
+    return taken;
 }
 
 bool WaitingInstanceExists() { return Held(InstanceName()); }
