@@ -17,13 +17,10 @@ ProcessLocation& Info() {
 namespace App {
 
 bool Initialise() {
-    if (!LocateProcess(Info())) return false;
-    if (!Info().refusal.empty()) {
-        ShowUtf8Message(Info().refusal, kTitle);
-        EndProcess();
-    }
-    return true;
+    return LocateProcess(Info());
 }
+
+Text Refusal() { return Info().refusal; }
 
 Text ArgumentText() { return ArgumentTextFrom(::GetCommandLineA()); }
 Text Path() { return Info().folder; }

@@ -12,6 +12,10 @@ constexpr const char* kTitle = "Setup Loader Application";
 // ends there.
 bool Initialise();
 
+// Not empty when the folder or name cannot be handed to the ANSI calls: the
+// UTF-8 message that says which and why.
+Text Refusal();
+
 Text ArgumentText();
 Text Path();     // the folder that holds the executable, as ANSI calls take it (long or 8.3)
 Text EXEName();  // the executable's long base name

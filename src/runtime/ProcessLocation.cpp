@@ -14,6 +14,7 @@ constexpr DWORD kCapacity = 32768;
 LazyFunction<decltype(&::GetModuleFileNameW)> g_moduleFileName("kernel32.dll", "GetModuleFileNameW");
 LazyFunction<decltype(&::GetLongPathNameW)> g_longPathName("kernel32.dll", "GetLongPathNameW");
 LazyFunction<decltype(&::GetShortPathNameW)> g_shortPathName("kernel32.dll", "GetShortPathNameW");
+LazyFunction<decltype(&::GetFileAttributesW)> g_fileAttributesW("kernel32.dll", "GetFileAttributesW");
 LazyFunction<decltype(&::MessageBoxW)> g_messageBoxW("user32.dll", "MessageBoxW");
 
 // A wide buffer on the heap: the stack is no place for 64 KB.
@@ -127,6 +128,14 @@ bool LocateProcess(ProcessLocation& out) {
         out.refusal = PathRefusalMessage(choice.problem, parts.folder, parts.baseName,
                                          static_cast<size_t>(folderLength));
     return true;
+}
+
+bool Utf8FileExists(const Text& path) {
+    auto fileAttributes = g_fileAttributesW.Get();
+    WideBuffer wide;
+    if (!fileAttributes || !wide.Get() || !ToWide(WithLongPathPrefix(path), wide.Get())) return false;
+    DWORD attributes = fileAttributes(wide.Get());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void ShowUtf8Message(const Text& text, const char* title) {

@@ -16,6 +16,10 @@ struct ProcessLocation {
 // False when the system reports no path, or only a truncated one.
 bool LocateProcess(ProcessLocation& out);
 
+// FileExists for a UTF-8 path, through the wide calls: it reaches files in
+// folders that the ANSI calls cannot name.
+bool Utf8FileExists(const Text& path);
+
 // A message box like App::ShowMessage, for UTF-8 text, so that a folder the
 // code page cannot hold is still named as it is.
 void ShowUtf8Message(const Text& text, const char* title);

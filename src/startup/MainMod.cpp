@@ -5,10 +5,13 @@
 #include "../runtime/Err.h"
 #include "../runtime/Kernel.h"
 #include "../runtime/LazyFunction.h"
+#include "../runtime/ProcessLocation.h"
+#include "../runtime/ProcessText.h"
 #include "../shell/ModShell.h"
 #include "../waitwindow/frmWait.h"
 #include "../waitwindow/hw.h"
 #include "CompletionMarker.h"
+#include "LauncherName.h"
 #include "RunLocks.h"
 #include "StartupSequence.h"
 
@@ -35,6 +38,20 @@ public:
     void WriteCompletionMarker(const Text& appFolder) override { ::WriteCompletionMarker(appFolder); }
 };
 
+// A folder the ANSI calls cannot reach is worth a message only when something
+// was asked of us: a setup program lies beside us, or the packaging switch was
+// given. Otherwise the end stays as silent as any start with nothing to run.
+[[noreturn]] void RefuseUnusableFolder() {
+    ModulePath self;
+    if (SplitModulePath(App::ExecutablePath(), self)) {
+        bool asked = IsManifestSwitch(App::ArgumentText(), self.baseName);
+        CandidatePaths candidates = BuildCandidatePaths(self.folder, self.baseName);
+        for (const Text& path : candidates.path) asked = asked || Utf8FileExists(path);
+        if (asked) ShowUtf8Message(App::Refusal(), App::kTitle);
+    }
+    App::EndProcess();
+}
+
 }  // namespace
 
 namespace MainMod {
@@ -43,6 +60,7 @@ void Main() {
     RestrictDllSearchToSystem();
     // A path the system cannot report whole names no setup program we could trust.
     if (!App::Initialise()) App::EndProcess();
+    if (!App::Refusal().empty()) RefuseUnusableFolder();
 
     Win32Startup world;
     switch (RunStartupSequence(world)) {

@@ -249,6 +249,10 @@ class ManifestMode(unittest.TestCase):
         self.assertIn(self.win(folder) + "\r\n", text)
         self.assertIn("path is 332 characters long, but at most 237 fit", text)
         self.assertEqual(winehost.setup_starts(folder / "setup.exe"), [])
+        # With no setup program beside it, the loader ends there as silently as anywhere.
+        bare = self.desktop.folder("/".join(f"Level-{i:02d}yy" for i in range(30)))
+        self.desktop.start(winehost.install_loader(bare, LOADER_NAME + ".exe")).wait(timeout=120 * winehost.SLOW)
+        self.assertEqual(self.desktop.windows(BOX), [], "a message box with nothing to run")
 
     # --- the switch ------------------------------------------------------------------
 
