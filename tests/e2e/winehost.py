@@ -263,12 +263,14 @@ class WineDesktop:
         self.x("xdotool", "mousemove", "--sync", str(start[0]), str(start[1]), check=True)
         time.sleep(0.3)
         self.x("xdotool", "mousedown", str(button), check=True)
-        time.sleep(0.3)
+        # Wine must have handed the press to the window manager before the
+        # pointer moves; on a loaded machine that takes a while.
+        time.sleep(1.0 * SLOW)
         for i in range(1, steps + 1):
             x = start[0] + (end[0] - start[0]) * i // steps
             y = start[1] + (end[1] - start[1]) * i // steps
             self.x("xdotool", "mousemove", str(x), str(y), check=True)
-            time.sleep(0.05)
+            time.sleep(0.08)
         time.sleep(0.3)
         self.x("xdotool", "mouseup", str(button), check=True)
         time.sleep(0.5)
