@@ -1,6 +1,6 @@
 # The front door: `make` builds, `make demo` runs the loader's main job under
 # Wine, `make test` runs every test. Each installs what it needs first.
-.PHONY: all build deps demo test test-fast size bench clean
+.PHONY: all build deps demo test test-fast fuzz soak size bench clean
 
 all: build size
 
@@ -28,6 +28,12 @@ demo: build
 test: build
 	@echo "==> Running every test (Wine tests take several minutes)"
 	@cd build/native && ctest --output-on-failure
+
+# Every fuzz target in turn, FUZZ_SECONDS each (ten minutes by default).
+FUZZ_SECONDS ?= 600
+fuzz: build
+	@echo "==> Fuzzing each reader of outside input for $(FUZZ_SECONDS) s"
+	@nice bash scripts/fuzz.sh $(FUZZ_SECONDS) build/native
 
 # Leaves out the tests labelled slow (the eight-minute timeout).
 test-fast: build

@@ -1,8 +1,16 @@
-# The Linux side: unit tests of the pure logic, the artwork generator, and
-# the registration of every test layer with CTest.
+# The Linux side: unit tests of the pure logic, the fuzz targets, the artwork
+# generator, and the registration of every test layer with CTest.
 enable_testing()
 find_package(GTest REQUIRED)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# Out-of-bounds reads and undefined arithmetic in the parsers stay silent in
+# a plain build; under the sanitizers every unit test and fuzz run stops on them.
+option(LOADER_SANITIZE "Build the native code with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(LOADER_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
 
 add_library(loader_pure STATIC ${LOADER_PURE_SOURCES})
 target_include_directories(loader_pure PUBLIC src)
@@ -10,3 +18,6 @@ target_compile_options(loader_pure PRIVATE -Wall -Wextra)
 
 add_subdirectory(tests/unit)
 add_subdirectory(tests/e2e)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    add_subdirectory(tests/fuzz)
+endif()
