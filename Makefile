@@ -35,6 +35,14 @@ fuzz: build
 	@echo "==> Fuzzing each reader of outside input for $(FUZZ_SECONDS) s"
 	@nice bash scripts/fuzz.sh $(FUZZ_SECONDS) build/native
 
+# SOAK_RUNS complete runs back to back under Wine (200 by default; make test runs 10).
+SOAK_RUNS ?= 200
+soak: build
+	@echo "==> $(SOAK_RUNS) runs back to back under Wine"
+	@cd tests/e2e && SOAK_RUNS=$(SOAK_RUNS) LOADER_EXE=$(CURDIR)/dist/prjLomdra.exe \
+		FIXTURES_DIR=$(CURDIR)/build/mingw/tests/bin WINE_TEMPLATE=$(CURDIR)/build/native/wineprefix-template \
+		python3 -m unittest -v test_soak
+
 # Leaves out the tests labelled slow (the eight-minute timeout).
 test-fast: build
 	@cd build/native && ctest --output-on-failure -LE slow

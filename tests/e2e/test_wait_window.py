@@ -30,11 +30,6 @@ MESSAGE = "Please wait while the installation procedure finishes..."
 OPACITY_244 = 244 * 0x01010101  # _NET_WM_WINDOW_OPACITY scales alpha to 32 bits
 
 
-def now_ms():
-    """Now, on the scale of the setup log's times (milliseconds since 1601)."""
-    return int(time.time() * 1000) + 11644473600 * 1000
-
-
 def read_bmp(path):
     """An uncompressed bottom-up 24-bit BMP as (width, height, rows of RGB tuples, top first)."""
     data = Path(path).read_bytes()
@@ -114,17 +109,7 @@ class WaitWindow(unittest.TestCase):
 
     def wait_for_close(self, timeout):
         """Waits for the window to go; returns the last moment it was seen (setup-log scale)."""
-        seen = now_ms()
-
-        def gone():
-            nonlocal seen
-            if self.desktop.windows(TITLE):
-                seen = now_ms()
-                return False
-            return True
-
-        wait_until(gone, timeout, what="the waiting window to close")
-        return seen
+        return self.desktop.watch_close(TITLE, timeout)[0]
 
     def assert_loader_ended(self, loader="RUNsetup.exe"):
         wait_until(lambda: not self.desktop.processes(loader), 60, what=f"{loader} to end")
