@@ -6,7 +6,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 # Out-of-bounds reads and undefined arithmetic in the parsers stay silent in
 # a plain build; under the sanitizers every unit test and fuzz run stops on them.
-option(LOADER_SANITIZE "Build the native code with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(LOADER_SANITIZE "Build the native code with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
 if(LOADER_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
