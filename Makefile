@@ -1,7 +1,7 @@
 # The front door: `make` builds, `make demo` runs the loader's main job under
 # Wine, `make test` runs every test, `make release` writes the zip a vendor
 # ships from. Each installs what it needs first.
-.PHONY: all build deps demo test test-fast format size bench release sign clean
+.PHONY: all build deps demo test test-fast format fuzz soak size bench release sign clean
 
 all: build size
 
@@ -42,6 +42,20 @@ sign: deps
 test: build
 	@echo "==> Running every test (Wine tests take several minutes)"
 	@cd build/native && ctest --output-on-failure
+
+# Every fuzz target in turn, FUZZ_SECONDS each (ten minutes by default).
+FUZZ_SECONDS ?= 600
+fuzz: build
+	@echo "==> Fuzzing each reader of outside input for $(FUZZ_SECONDS) s"
+	@nice bash scripts/fuzz.sh $(FUZZ_SECONDS) build/native
+
+# SOAK_RUNS complete runs back to back under Wine (200 by default; make test runs 10).
+SOAK_RUNS ?= 200
+soak: build
+	@echo "==> $(SOAK_RUNS) runs back to back under Wine"
+	@cd tests/e2e && SOAK_RUNS=$(SOAK_RUNS) LOADER_EXE=$(CURDIR)/dist/prjLomdra.exe \
+		FIXTURES_DIR=$(CURDIR)/build/mingw/tests/bin WINE_TEMPLATE=$(CURDIR)/build/native/wineprefix-template \
+		python3 -m unittest -v test_soak
 
 # Leaves out the tests labelled slow (the eight-minute timeout).
 test-fast: build

@@ -1,8 +1,16 @@
-# The Linux side: unit tests of the pure logic, the artwork generator, and
-# the registration of every test layer with CTest.
+# The Linux side: unit tests of the pure logic, the fuzz targets, the artwork
+# generator, and the registration of every test layer with CTest.
 enable_testing()
 find_package(GTest REQUIRED)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# Out-of-bounds reads and undefined arithmetic in the parsers stay silent in
+# a plain build; under the sanitizers every unit test and fuzz run stops on them.
+option(LOADER_SANITIZE "Build the native code with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
+if(LOADER_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
 
 add_library(loader_pure STATIC ${LOADER_PURE_SOURCES})
 target_include_directories(loader_pure PUBLIC src)
@@ -16,3 +24,6 @@ add_subdirectory(tests/e2e)
 add_test(NAME format COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/format.sh --check)
 add_test(NAME tidy COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/tidy.sh)
 set_tests_properties(format tidy PROPERTIES LABELS "lint" TIMEOUT 600)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    add_subdirectory(tests/fuzz)
+endif()

@@ -11,6 +11,8 @@ have() { command -v "$1" >/dev/null 2>&1; }
 have i686-w64-mingw32-g++-posix || need_packages+=(g++-mingw-w64-i686)
 have cmake || need_packages+=(cmake)
 have g++ || need_packages+=(g++)
+have clang++-14 || need_packages+=(clang-14)
+compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null || need_packages+=(libclang-rt-14-dev)
 [ -f /usr/include/gtest/gtest.h ] || need_packages+=(libgtest-dev)
 [ -d /usr/src/googletest ] || need_packages+=(googletest)
 have Xvfb || need_packages+=(xvfb)

@@ -44,7 +44,7 @@ class RunProtocol(unittest.TestCase):
     def assert_closes_within_a_poll_of_the_end(self, setup, timeout=120):
         """Watches the window until it closes: it must stay while the setup
         program runs and go soon after its end."""
-        seen = self.desktop.wait_for_close(WINDOW, timeout)
+        seen = self.desktop.watch_close(WINDOW, timeout)[0]
         end = winehost.log_time_ms(wait_until(lambda: setup_ends(setup), 30, what="the setup program's end")[0])
         self.assertGreaterEqual(seen, end, "the window closed before the setup program had ended")
         # Polls come every 250 ms here; the rest is Wine's own slowness.

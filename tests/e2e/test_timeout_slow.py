@@ -1,10 +1,13 @@
 """Without a completion marker the waiting window gives up after 1992 ticks
-of 250 ms (498 s), and deletes a marker that came after its last poll."""
+of 250 ms (498 s), and deletes a marker that came after its last poll. A
+setup program that runs past that limit leaves nothing that closes the next
+start's window early."""
 
 import os
 import signal
 import time
 import unittest
+from pathlib import Path
 
 import winehost
 from winehost import wait_until
@@ -12,17 +15,16 @@ from winehost import wait_until
 TITLE = "Please wait..."
 TIMEOUT_S = 498
 LAST_POLL_S = 479.75
+SETUP_S = 525  # runs on well past the window's timeout
 
 
 class Timeout(unittest.TestCase):
     def test_window_closes_by_itself_after_about_498_seconds(self):
         with winehost.WineDesktop() as desktop:
             folder = desktop.folder("timeout")
-            # No recognised prefix: the relaunched process runs nothing and
-            # leaves no marker, so only the timeout can close the window.
-            winehost.install_loader(folder, "XYZsetup.exe")
-            setup = winehost.install_setup(folder, "setup.exe", 1000)
-            desktop.start(folder / "XYZsetup.exe")
+            winehost.install_loader(folder, "RUNsetup.exe")
+            setup = winehost.install_setup(folder, "setup.exe", SETUP_S * 1000)
+            desktop.start(folder / "RUNsetup.exe")
             desktop.wait_for_window(TITLE, timeout=90)
             shown = time.monotonic()
             try:
@@ -38,12 +40,29 @@ class Timeout(unittest.TestCase):
                 closed = time.monotonic() - shown
                 print(f"closed {closed:.1f} s after the window appeared")
                 self.assertGreater(closed, TIMEOUT_S - 10)
-                wait_until(lambda: not desktop.processes("XYZsetup.exe"), 60, what="the loader to end")
                 self.assertFalse((folder / "done").exists(), "the closing window deletes the marker")
-                self.assertEqual(winehost.setup_starts(setup), [])
+                self.assertEqual(len(winehost.setup_starts(setup)), 1)
+                self.assertEqual(winehost.setup_ends(setup), [], "the setup program should still run")
+
+                # The late runner ends after its setup program, with no window left to read a marker.
+                wait_until(lambda: not desktop.processes("RUNsetup.exe") and not desktop.processes("setup.exe"),
+                           SETUP_S + 120 - (time.monotonic() - shown), interval=1, what="the late runner to end")
+                self.assertFalse((folder / "done").exists(), "the late runner left a marker")
+
+                # The next start waits for its own setup program.
+                Path(str(setup) + ".cfg").write_text("3000")
+                desktop.start(folder / "RUNsetup.exe")
+                desktop.wait_for_window(TITLE, timeout=90)
+                closed = desktop.watch_close(TITLE, timeout=90)
+                ends = winehost.setup_ends(setup)
+                self.assertEqual(len(ends), 2, "the next start's window closed before its setup program ended")
+                self.assertIsNone(winehost.close_fault(winehost.log_time_ms(ends[1]), *closed))
+                wait_until(lambda: not desktop.processes("RUNsetup.exe"), 60, what="the loader to end")
+                self.assertFalse((folder / "done").exists())
             finally:
-                for pid in desktop.processes("XYZsetup.exe"):
-                    os.kill(pid, signal.SIGKILL)
+                for image in ("RUNsetup.exe", "setup.exe"):
+                    for pid in desktop.processes(image):
+                        os.kill(pid, signal.SIGKILL)
 
 
 if __name__ == "__main__":

@@ -108,7 +108,8 @@ class WaitWindow(unittest.TestCase):
         self.desktop.wait_for_no_window(TITLE, timeout=30)
 
     def wait_for_close(self, timeout):
-        return self.desktop.wait_for_close(TITLE, timeout)
+        """Waits for the window to go; returns the last moment it was seen (setup-log scale)."""
+        return self.desktop.watch_close(TITLE, timeout)[0]
 
     def assert_loader_ended(self, loader="RUNsetup.exe"):
         wait_until(lambda: not self.desktop.processes(loader), 60, what=f"{loader} to end")

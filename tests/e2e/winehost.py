@@ -24,6 +24,13 @@ TEMPLATE = Path(os.environ.get("WINE_TEMPLATE", ROOT / "build" / "native" / "win
 # Wine on a loaded two-core machine is slow: generous bounds, never tight ones.
 SLOW = float(os.environ.get("WINE_TIME_FACTOR", "1"))
 
+# While a short setup program runs, the waiting window polls once per cycle of
+# eight frames. A close is "within one poll" when it comes no later than that
+# after the setup's end, plus the slack of seeing a window go (an X search)
+# and of Wine's timer on a loaded machine.
+POLL_MS = 8 * 249
+CLOSE_SLACK_MS = 1500 * SLOW
+
 
 def wait_until(predicate, timeout, interval=0.1, what="condition"):
     """Polls predicate until it returns a true value; returns it, or raises."""
@@ -229,8 +236,9 @@ class WineDesktop:
     def wait_for_no_window(self, title, timeout=60):
         wait_until(lambda: not self.windows(title), timeout, what=f"window '{title}' to close")
 
-    def wait_for_close(self, title, timeout=60):
-        """Waits for the window to go; returns the last moment it was seen (setup-log scale)."""
+    def watch_close(self, title, timeout=60):
+        """Waits for the window to go; returns the last moment it was seen and
+        the first moment it was gone, on the setup log's scale."""
         seen = now_ms()
 
         def gone():
@@ -240,8 +248,8 @@ class WineDesktop:
                 return False
             return True
 
-        wait_until(gone, timeout, what=f"window '{title}' to close")
-        return seen
+        wait_until(gone, timeout, interval=0.05, what=f"window '{title}' to close")
+        return seen, now_ms()
 
     def geometry(self, window):
         """(x, y, width, height) of a window on the screen."""
@@ -351,6 +359,16 @@ def log_lines(setup):
 def now_ms():
     """Now, on the scale of the setup log's times (milliseconds since 1601)."""
     return int(time.time() * 1000) + 11644473600 * 1000
+
+
+def close_fault(ended_ms, last_seen, gone):
+    """What was wrong with a window's close (None when nothing): it must
+    outlast the setup program's end and go within one poll of it."""
+    if last_seen < ended_ms - 250:
+        return "the window closed before the setup program ended"
+    if gone - ended_ms > POLL_MS + CLOSE_SLACK_MS:
+        return f"the window closed {gone - ended_ms} ms after the setup program's end, past its next poll"
+    return None
 
 
 def file_time_ms(path):

@@ -41,6 +41,7 @@ public:
         rootSize_ = Le32(bytes_, directory + 4);
         Require(Le32(bytes_, directory) != 0 && rootSize_ >= 16, "no resource directory");
         root_ = FileOffset(Le32(bytes_, directory), rootSize_);
+        claimed_.assign(rootSize_, false);
         Walk(0, 0);
         return std::move(resources_);
     }
@@ -64,11 +65,22 @@ private:
         return root_ + offset;
     }
 
+    // A tree uses each table and data entry once; one reached again (or
+    // overlapping another) would list resources over and over, without end
+    // in time or memory.
+    void Claim(uint32_t offset, uint32_t size) {
+        InDirectory(offset, size);
+        for (uint32_t i = offset; i < offset + size; ++i) {
+            Require(!claimed_[i], "resource directory entry reached twice");
+            claimed_[i] = true;
+        }
+    }
+
     // Levels 0, 1 and 2 of the tree are type, name and language.
     void Walk(uint32_t offset, int level) {
         size_t dir = InDirectory(offset, 16);
         uint32_t count = Le16(bytes_, dir + 12) + Le16(bytes_, dir + 14);
-        InDirectory(offset + 16, count * 8);
+        Claim(offset, 16 + count * 8);
         for (uint32_t i = 0; i < count; ++i) {
             uint32_t id = Le32(bytes_, dir + 16 + i * 8);
             uint32_t target = Le32(bytes_, dir + 20 + i * 8);
@@ -79,7 +91,8 @@ private:
                 Walk(target & ~kHighBit, level + 1);
                 continue;
             }
-            size_t entry = InDirectory(target, 16);
+            Claim(target, 16);
+            size_t entry = root_ + target;
             uint32_t size = Le32(bytes_, entry + 4);
             auto data = bytes_.begin() + FileOffset(Le32(bytes_, entry), size);
             resources_.push_back({ids_[0], ids_[1], ids_[2], Bytes(data, data + size)});
@@ -91,6 +104,7 @@ private:
     size_t root_ = 0;
     uint32_t rootSize_ = 0;
     uint32_t ids_[3] = {};
+    std::vector<bool> claimed_;
     std::vector<Resource> resources_;
 };
 

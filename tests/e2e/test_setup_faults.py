@@ -1,0 +1,123 @@
+"""What the loader does when the setup program beside it misbehaves: each
+fault has one clear outcome, and leaves no process and no marker behind."""
+
+import os
+import shutil
+import signal
+import time
+import unittest
+from pathlib import Path
+
+import winehost
+from winehost import install_loader, install_setup, setup_ends, setup_starts, wait_until
+
+WINDOW = "Please wait..."
+IMAGES = ("RUNsetup.exe", "setup.exe", "child.exe", "winedbg.exe")
+
+
+class SetupFaults(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = winehost.WineDesktop()
+        # A crash ends the program, as on a system without an error reporter's dialog.
+        cls.desktop.wine(["reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t",
+                          "REG_DWORD", "/d", "0", "/f"]).wait(timeout=60 * winehost.SLOW)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.close()
+
+    def leftovers(self):
+        return [image for image in IMAGES if self.desktop.processes(image)]
+
+    def kill_leftovers(self):
+        for image in IMAGES:
+            for pid in self.desktop.processes(image):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+
+    def run_loader(self, folder):
+        """Starts RUNsetup.exe in folder; returns when its window was last seen
+        and first found gone (setup-log scale)."""
+        self.addCleanup(self.kill_leftovers)
+        self.desktop.start(install_loader(folder, "RUNsetup.exe"))
+        self.desktop.wait_for_window(WINDOW, timeout=90)
+        return self.desktop.watch_close(WINDOW, timeout=120)
+
+    def assert_nothing_left(self, folder, timeout=60):
+        wait_until(lambda: not self.leftovers(), timeout, what="every loader and setup process to end")
+        self.assertFalse((folder / "done").exists(), "a marker was left behind")
+
+    def test_setup_that_crashes_or_fails_ends_the_wait(self):
+        for word in ("crash", "fail"):
+            with self.subTest(word):
+                folder = self.desktop.folder(f"Fault-{word}")
+                setup = install_setup(folder, "setup.exe")
+                Path(str(setup) + ".cfg").write_text(f"1000 {word}")
+                closed = self.run_loader(folder)
+                self.assertEqual(len(setup_starts(setup)), 1)
+                # A crash ends it right after its start line.
+                last = setup_ends(setup) if word == "fail" else setup_starts(setup)
+                self.assertEqual(len(last), 1)
+                self.assertIsNone(winehost.close_fault(winehost.log_time_ms(last[0]), *closed))
+                self.assert_nothing_left(folder)
+
+    def test_text_file_named_setup_gets_the_shells_error_box(self):
+        # The shell says it cannot run the file; once the box is answered the
+        # runner ends and the window closes.
+        tools = self.desktop.folder("BoxReader")
+        reader_exe = tools / "boxreader.exe"
+        shutil.copyfile(winehost.FIXTURES / "boxreader.exe", reader_exe)
+        report = tools / "error.box"
+        folder = self.desktop.folder("NotAProgram")
+        (folder / "setup.exe").write_text("This is a readme, not a program.\r\n")
+        reader = self.desktop.wine([self.desktop.windows_path(reader_exe), self.desktop.windows_path(report),
+                                    "Error", "180"])
+        self.addCleanup(self.kill_leftovers)
+        self.desktop.start(install_loader(folder, "RUNsetup.exe"))
+        self.desktop.wait_for_window(WINDOW, timeout=90)
+        box = self.desktop.wait_for_window("Error", timeout=90)
+        reader.wait(timeout=60 * winehost.SLOW)
+        self.assertIn("Bad EXE format", report.read_text(encoding="cp1252"))
+        time.sleep(5)
+        self.assertTrue(self.desktop.windows(WINDOW), "the window waits while the box is up")
+        self.desktop.key(box, "Return")
+        self.desktop.wait_for_no_window(WINDOW, timeout=60)
+        self.assert_nothing_left(folder)
+
+    def test_folder_named_setup_is_no_setup_program(self):
+        # As when nothing lies beside the loader: it ends silently.
+        folder = self.desktop.folder("FolderNamedSetup")
+        (folder / "setup.exe").mkdir()
+        self.addCleanup(self.kill_leftovers)
+        proc = self.desktop.start(install_loader(folder, "RUNsetup.exe"))
+        seen = False
+
+        def ended():
+            nonlocal seen
+            seen = seen or bool(self.desktop.windows(WINDOW))
+            return proc.poll() is not None and not self.leftovers()
+
+        wait_until(ended, 90, what="the loader to end")
+        self.assertFalse(seen, "a window came up")
+        self.assertEqual(sorted(p.name for p in folder.iterdir()), ["RUNsetup.exe", "setup.exe"])
+
+    def test_setup_that_hands_over_to_a_child_installer(self):
+        # The wait is for the setup program's own process: the window closes
+        # after it, while the child goes on to its end undisturbed.
+        folder = self.desktop.folder("Bootstrapper")
+        setup = install_setup(folder, "setup.exe")
+        Path(str(setup) + ".cfg").write_text("0 child")
+        child = install_setup(folder, "child.exe", 8000)
+        closed = self.run_loader(folder)
+        self.assertIsNone(winehost.close_fault(winehost.log_time_ms(setup_ends(setup)[0]), *closed))
+        self.assertEqual(setup_ends(child), [], "the window waited for the child")
+        self.assert_nothing_left(folder)
+        self.assertEqual(len(setup_starts(setup)), 1)
+        self.assertEqual(len(setup_ends(child)), 1)
+
+
+if __name__ == "__main__":
+    unittest.main()
