@@ -10,3 +10,7 @@ target_compile_options(loader_pure PRIVATE -Wall -Wextra)
 
 add_subdirectory(tests/unit)
 add_subdirectory(tests/e2e)
+
+# The install script covers every outside program the project runs.
+add_test(NAME deps COMMAND ${Python3_EXECUTABLE} -m unittest -v test_deps
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/deps)
