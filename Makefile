@@ -28,7 +28,7 @@ demo: build
 # Side by side: each Wine test has its own X display and Wine prefix. The
 # slow test (started first) mostly waits, so it gets a slot beside two busy ones.
 test: build
-	@echo "==> Running every test side by side (about ten minutes, most of it the slow test)"
+	@echo "==> Running every test side by side (about nine minutes, most of it the slow test)"
 	@cd build/native && ctest --output-on-failure -j 3
 
 # Leaves out the tests labelled slow (the eight-minute timeout).
