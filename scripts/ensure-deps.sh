@@ -56,20 +56,23 @@ missing_packages() {
 # *.sources files or sources.list; the backports suite comes from the same place.
 APT_DIR=${APT_DIR:-/etc/apt}
 debian_mirror() {
-    local f
+    local f uri
     for f in "$APT_DIR"/sources.list.d/*.sources; do
         [ -f "$f" ] || continue
-        awk 'BEGIN {RS = ""; FS = "\n"}
+        uri=$(awk 'BEGIN {RS = ""; FS = "\n"}
              {types = uris = suites = ""
               for (i = 1; i <= NF; i++) {
                   if ($i ~ /^Types:/) types = $i
                   if ($i ~ /^URIs:/) { split($i, u, /[ \t]+/); uris = u[2] }
                   if ($i ~ /^Suites:/) suites = $i " "
               }
-              if (types ~ /[ \t]deb([ \t]|$)/ && suites ~ /[ \t]bookworm[ \t]/ && uris != "") {print uris; exit}}' "$f"
-    done | head -n 1 | grep . && return
-    { cat "$APT_DIR"/sources.list "$APT_DIR"/sources.list.d/*.list 2>/dev/null || true; } |
-        sed -e 's/#.*//' -e 's/\[[^]]*\]//' | awk '$1 == "deb" && $3 == "bookworm" {print $2; exit}' | grep .
+              if (types ~ /[ \t]deb([ \t]|$)/ && suites ~ /[ \t]bookworm[ \t]/ && uris != "") {print uris; exit}}' "$f")
+        [ -z "$uri" ] || { echo "$uri"; return; }
+    done
+    # Reads to the end: a reader that stops early would fail the pipe.
+    uri=$({ cat "$APT_DIR"/sources.list "$APT_DIR"/sources.list.d/*.list 2>/dev/null || true; } |
+        sed -e 's/#.*//' -e 's/\[[^]]*\]//' | awk '$1 == "deb" && $3 == "bookworm" && !uri {uri = $2} END {print uri}')
+    [ -n "$uri" ] && echo "$uri"
 }
 
 case ${1:-} in
