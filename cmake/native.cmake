@@ -27,3 +27,7 @@ set_tests_properties(format tidy PROPERTIES LABELS "lint" TIMEOUT 600)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     add_subdirectory(tests/fuzz)
 endif()
+
+# The install script covers every outside program the project runs.
+add_test(NAME deps COMMAND ${Python3_EXECUTABLE} -m unittest -v test_deps
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/deps)

@@ -1,42 +1,103 @@
 #!/usr/bin/env bash
 # Installs what building and testing the loader needs on a fresh Debian 12
 # machine, and says what it does. Quick when everything is already there.
+#
+#   scripts/ensure-deps.sh              install what is missing
+#   scripts/ensure-deps.sh --missing    only list the packages it would install
+#   scripts/ensure-deps.sh --mirror     only print the Debian URI it would add backports from
 set -euo pipefail
 
 say() { printf '==> %s\n' "$*"; }
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
-need_packages=()
-have() { command -v "$1" >/dev/null 2>&1; }
-have i686-w64-mingw32-g++-posix || need_packages+=(g++-mingw-w64-i686)
-have cmake || need_packages+=(cmake)
-have g++ || need_packages+=(g++)
-have clang++-14 || need_packages+=(clang-14)
-compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null || need_packages+=(libclang-rt-14-dev)
-[ -f /usr/include/gtest/gtest.h ] || need_packages+=(libgtest-dev)
-[ -d /usr/src/googletest ] || need_packages+=(googletest)
-have Xvfb || need_packages+=(xvfb)
-have openbox || need_packages+=(openbox)
-have xdotool || need_packages+=(xdotool)
-have xprop || need_packages+=(x11-utils)
-have import || need_packages+=(imagemagick)
-have wrestool || need_packages+=(icoutils)
-have makensis || need_packages+=(nsis)
-have python3 || need_packages+=(python3)
-have clang-format || need_packages+=(clang-format)
-have clang-tidy || need_packages+=(clang-tidy)
-have osslsigncode || need_packages+=(osslsigncode)
-have openssl || need_packages+=(openssl)
-dpkg -s wine32:i386 >/dev/null 2>&1 || need_packages+=(wine wine32:i386)
+# Every outside program that the build, demo, tests and benchmark run, and
+# the Debian package it comes from; "-" for a package that brings files, not
+# a program. The CTest test `deps` fails on a program that is missing here.
+# A third column "emulator" marks what only kernels without 32-bit support get.
+PROGRAMS=$(cat <<'TABLE'
+make                        make
+cmake                       cmake
+ctest                       cmake
+g++                         g++
+clang++-14                  clang-14
+-                           libclang-rt-14-dev
+clang-format                clang-format
+clang-tidy                  clang-tidy
+i686-w64-mingw32-g++-posix  g++-mingw-w64-i686-posix
+i686-w64-mingw32-gcc-posix  gcc-mingw-w64-i686-posix
+i686-w64-mingw32-windres    binutils-mingw-w64-i686
+i686-w64-mingw32-objdump    binutils-mingw-w64-i686
+-                           libgtest-dev
+-                           googletest
+python3                     python3
+wine                        wine
+wineserver                  wine
+-                           wine32:i386
+Xvfb                        xvfb
+openbox                     openbox
+xdotool                     xdotool
+xprop                       x11-utils
+import                      imagemagick
+wrestool                    icoutils
+makensis                    nsis
+osslsigncode                osslsigncode
+openssl                     openssl
+qemu-i386-static            qemu-user-static  emulator
+TABLE
+)
 
+# The packages of the table that dpkg does not have installed. Decided by
+# package, never by command: a program of the same name from elsewhere on the
+# PATH (a `convert` that is not ImageMagick's, say) must not hide a missing one.
+missing_packages() {
+    local native wanted installed
+    native=$(dpkg --print-architecture)
+    wanted=$(awk '$3 == "" {print $2}' <<<"$PROGRAMS" | sort -u)
+    # shellcheck disable=SC2086  # one package name a word
+    installed=$(dpkg-query -W -f='${binary:Package} ${db:Status-Status}\n' $wanted 2>/dev/null |
+        awk -v suffix=":$native" '$2 == "installed" {sub(suffix "$", "", $1); print $1}' | sort -u || true)
+    comm -23 <(printf '%s\n' "$wanted") <(printf '%s\n' "$installed")
+}
+
+# The URI of this machine's own Debian 12 (bookworm) source, from its deb822
+# *.sources files or sources.list; the backports suite comes from the same place.
+APT_DIR=${APT_DIR:-/etc/apt}
+debian_mirror() {
+    local f uri
+    for f in "$APT_DIR"/sources.list.d/*.sources; do
+        [ -f "$f" ] || continue
+        uri=$(awk 'BEGIN {RS = ""; FS = "\n"}
+             {types = uris = suites = ""
+              for (i = 1; i <= NF; i++) {
+                  if ($i ~ /^Types:/) types = $i
+                  if ($i ~ /^URIs:/) { split($i, u, /[ \t]+/); uris = u[2] }
+                  if ($i ~ /^Suites:/) suites = $i " "
+              }
+              if (types ~ /[ \t]deb([ \t]|$)/ && suites ~ /[ \t]bookworm[ \t]/ && uris != "") {print uris; exit}}' "$f")
+        [ -z "$uri" ] || { echo "$uri"; return; }
+    done
+    # Reads to the end: a reader that stops early would fail the pipe.
+    uri=$({ cat "$APT_DIR"/sources.list "$APT_DIR"/sources.list.d/*.list 2>/dev/null || true; } |
+        sed -e 's/#.*//' -e 's/\[[^]]*\]//' | awk '$1 == "deb" && $3 == "bookworm" && !uri {uri = $2} END {print uri}')
+    [ -n "$uri" ] && echo "$uri"
+}
+
+case ${1:-} in
+    --missing) missing_packages; exit 0 ;;
+    --mirror) debian_mirror; exit ;;
+    "") ;;
+    *) echo "usage: $0 [--missing|--mirror]" >&2; exit 2 ;;
+esac
+
+mapfile -t need_packages < <(missing_packages)
 if [ ${#need_packages[@]} -gt 0 ]; then
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         say "Adding the i386 architecture (Wine runs the 32-bit loader with it)"
         as_root dpkg --add-architecture i386
     fi
     say "Installing: ${need_packages[*]}"
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
         "${need_packages[@]}" >/dev/null
 fi
 
@@ -46,17 +107,15 @@ fi
 if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     if ! qemu-i386-static --version 2>/dev/null | grep -qE 'version ([89]|[1-9][0-9])\.'; then
         say "This kernel runs no 32-bit programs: installing qemu-user-static from bookworm-backports"
-        if ! grep -rqs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d/; then
-            as_root tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null <<'SOURCES'
-Types: deb
-URIs: http://deb.debian.org/debian
-Suites: bookworm-backports
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
+        if ! grep -rqs bookworm-backports "$APT_DIR"/sources.list "$APT_DIR"/sources.list.d/; then
+            mirror=$(debian_mirror) || { echo "no Debian 12 source in $APT_DIR to add bookworm-backports from" >&2; exit 1; }
+            keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+            { printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\n' "$mirror"
+              [ ! -f $keyring ] || echo "Signed-By: $keyring"; } |
+                as_root tee "$APT_DIR"/sources.list.d/bookworm-backports.sources >/dev/null
         fi
-        as_root apt-get update -qq
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
             -t bookworm-backports qemu-user-static >/dev/null
     fi
     binfmt=/proc/sys/fs/binfmt_misc
