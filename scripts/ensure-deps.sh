@@ -16,6 +16,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 # A third column "emulator" marks what only kernels without 32-bit support get.
 PROGRAMS=$(cat <<'TABLE'
 make                        make
+git                         git
 cmake                       cmake
 ctest                       cmake
 g++                         g++
@@ -38,6 +39,7 @@ openbox                     openbox
 xdotool                     xdotool
 xprop                       x11-utils
 import                      imagemagick
+identify                    imagemagick
 wrestool                    icoutils
 makensis                    nsis
 osslsigncode                osslsigncode

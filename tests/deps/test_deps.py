@@ -22,7 +22,7 @@ DECLARING = {"for", "case", "local", "export", "readonly", "declare", "unset", "
 # The programs of the base system every Debian 12 has (its required
 # packages); sudo only serves users who are not root, who need it anyway.
 BASE_SYSTEM = set("""bash sh id sudo cat tee grep sed awk sort uniq comm head tail tr cut wc mkdir rm cp mv ln ls
-    chmod stat dirname basename find xargs sleep date uname mount umount dpkg dpkg-query apt-get""".split())
+    chmod stat dirname basename find xargs sleep date uname mount umount dpkg dpkg-query apt-get nice mktemp touch""".split())
 # Calls in Python whose first argument is the program and its arguments.
 PYTHON_RUNNERS = {"run", "Popen", "call", "check_call", "check_output", "_spawn", "x", "which"}
 
@@ -87,7 +87,8 @@ def cmake_programs(text):
 
 def makefile_programs(text):
     recipes = [line.lstrip("\t@-+") for line in text.splitlines() if line.startswith("\t")]
-    return shell_programs("\n".join(recipes))
+    # $(NAME) in a recipe is make's variable, not a command substitution.
+    return shell_programs(re.sub(r"\$\((\w+)\)", r"$\1", "\n".join(recipes)))
 
 
 def programs_called():
