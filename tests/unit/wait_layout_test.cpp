@@ -156,11 +156,13 @@ TEST(BmpPicture, ReadsEachFrameAtItsOwnSize) {
 
 TEST(BmpPicture, PixelsAreCountedFromTheTop) {
     // 2 x 2, bottom-up rows of 8 bytes (6 + padding): bottom row blue, red; top row green, white.
+    // clang-format off
     std::vector<uint8_t> file = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
                                  40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
                                  16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                  255, 0, 0, 0, 0, 255, 0, 0,  // bottom row
                                  0, 255, 0, 255, 255, 255, 0, 0};  // top row
+    // clang-format on
     BmpPicture picture;
     ASSERT_TRUE(ReadBmp(file.data(), file.size(), picture));
     EXPECT_EQ(BmpPixelRgb(picture, 0, 0), 0x00FF00u);
