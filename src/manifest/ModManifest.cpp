@@ -57,8 +57,8 @@ bool EditImage(HANDLE file, size_t (*edit)(unsigned char*, size_t)) {
     bool ok = ::ReadFile(file, image, length, &done, nullptr) && done == length;
     if (ok) {
         DWORD edited = static_cast<DWORD>(edit(image, length));
-        ok = ::SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
-             ::WriteFile(file, image, edited, &done, nullptr) && done == edited && ::SetEndOfFile(file);
+        ok = ::SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 && ::WriteFile(file, image, edited, &done, nullptr) &&
+             done == edited && ::SetEndOfFile(file);
     }
     free(image);
     return ok;

@@ -3,7 +3,7 @@
 namespace {
 
 constexpr unsigned kPe32Magic = 0x10B;
-constexpr size_t kChecksumField = 64;         // within the optional header
+constexpr size_t kChecksumField = 64;  // within the optional header
 constexpr size_t kDirectoryCountField = 92;
 constexpr size_t kDirectories = 96;
 constexpr unsigned kSecurityDirectory = 4;

@@ -41,8 +41,8 @@ Text PathRefusalMessage(PathProblem problem, const Text& folder, const Text& lau
     const char* charset = "this system's code page for programs that do not use Unicode cannot represent";
     switch (problem) {
     case PathProblem::NameNotRepresentable:
-        return Text("The setup loader cannot run under this name:\r\n") + launcherName + ".exe\r\n\r\nThe name holds characters that " +
-               charset + ". Rename the file.";
+        return Text("The setup loader cannot run under this name:\r\n") + launcherName +
+               ".exe\r\n\r\nThe name holds characters that " + charset + ". Rename the file.";
     case PathProblem::FolderNotRepresentable:
         return Text("The setup loader cannot run from this folder:\r\n") + folder +
                "\r\n\r\nThe folder's path holds characters that " + charset +
@@ -52,7 +52,8 @@ Text PathRefusalMessage(PathProblem problem, const Text& folder, const Text& lau
         size_t fits = kAnsiPathLimit > longest + 1 ? kAnsiPathLimit - longest - 1 : 0;
         return Text("The setup loader cannot run from this folder:\r\n") + folder + "\r\n\r\nThe folder's path is " +
                DecimalText(folderLength) + " characters long, but at most " + DecimalText(fits) +
-               " fit, and the folder has no short (8.3) name that is short enough. Copy the files to a folder with a shorter path.";
+               " fit, and the folder has no short (8.3) name that is short enough. Copy the files to a folder with a "
+               "shorter path.";
     }
     case PathProblem::None:
         break;

@@ -16,9 +16,7 @@ ProcessLocation& Info() {
 
 namespace App {
 
-bool Initialise() {
-    return LocateProcess(Info());
-}
+bool Initialise() { return LocateProcess(Info()); }
 
 Text Refusal() { return Info().refusal; }
 

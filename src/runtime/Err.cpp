@@ -14,13 +14,13 @@ Text& DescriptionSlot() {
 
 Text SystemMessage(unsigned long code) {
     char* buffer = nullptr;
-    DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
     Text message;
     if (length && buffer) {
-        while (length && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' ||
-                          buffer[length - 1] == ' ' || buffer[length - 1] == '.'))
+        while (length && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' || buffer[length - 1] == ' ' ||
+                          buffer[length - 1] == '.'))
             --length;
         message = Text(buffer, length);
     }

@@ -12,8 +12,7 @@ bool Form::RegisterClassOnce() {
     windowClass.hInstance = instance;
     windowClass.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     windowClass.hbrBackground = ::CreateSolidBrush(definition_.background);
-    if (definition_.iconResource)
-        windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(definition_.iconResource));
+    if (definition_.iconResource) windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(definition_.iconResource));
     windowClass.lpszClassName = definition_.className;
     if (::RegisterClassA(&windowClass)) return true;
     Err::RaiseSystem(::GetLastError(), Text("Cannot register the window class ") + definition_.className);
@@ -40,9 +39,9 @@ bool Form::Load() {
         top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     }
     // A tool window gets no taskbar button; WS_POPUP has neither border nor title bar.
-    HWND hwnd = ::CreateWindowExA(WS_EX_TOOLWINDOW, definition_.className, definition_.caption,
-                                  WS_POPUP | WS_CLIPCHILDREN, left, top, width, height, nullptr, nullptr,
-                                  ::GetModuleHandleA(nullptr), this);
+    HWND hwnd =
+        ::CreateWindowExA(WS_EX_TOOLWINDOW, definition_.className, definition_.caption, WS_POPUP | WS_CLIPCHILDREN,
+                          left, top, width, height, nullptr, nullptr, ::GetModuleHandleA(nullptr), this);
     if (!hwnd) {
         Err::RaiseSystem(::GetLastError(), Text("Cannot create the window ") + definition_.className);
         return false;

@@ -19,8 +19,7 @@ HMODULE LoadSystemLibrary(const char* name) {
 }
 
 void RestrictDllSearchToSystem() {
-    static LazyFunction<BOOL(WINAPI*)(DWORD)> setDefaultDllDirectories("kernel32.dll",
-                                                                       "SetDefaultDllDirectories");
+    static LazyFunction<BOOL(WINAPI*)(DWORD)> setDefaultDllDirectories("kernel32.dll", "SetDefaultDllDirectories");
     static LazyFunction<BOOL(WINAPI*)(LPCSTR)> setDllDirectory("kernel32.dll", "SetDllDirectoryA");
     if (auto fn = setDefaultDllDirectories.Get()) fn(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // Takes the current folder out of the search where the flag above is missing.

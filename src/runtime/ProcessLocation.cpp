@@ -39,7 +39,8 @@ AnsiText FromWide(const wchar_t* text, int length, UINT codePage) {
     bool checked = codePage != CP_UTF8;
     DWORD flags = checked ? WC_NO_BEST_FIT_CHARS : 0;
     BOOL usedDefault = FALSE;
-    int size = ::WideCharToMultiByte(codePage, flags, text, length, nullptr, 0, nullptr, checked ? &usedDefault : nullptr);
+    int size =
+        ::WideCharToMultiByte(codePage, flags, text, length, nullptr, 0, nullptr, checked ? &usedDefault : nullptr);
     if (size <= 0) return out;
     char* bytes = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, size));
     if (!bytes) return out;
@@ -57,8 +58,7 @@ Text Utf8(const wchar_t* text, int length) { return FromWide(text, length, CP_UT
 // UTF-8 to wide, into buffer; the length in characters, 0 on failure.
 int ToWide(const Text& text, wchar_t* buffer) {
     if (text.empty()) return 0;
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.length()), buffer,
-                                       kCapacity - 1);
+    int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.length()), buffer, kCapacity - 1);
     if (length > 0) buffer[length] = L'\0';
     return length;
 }
@@ -125,8 +125,8 @@ bool LocateProcess(ProcessLocation& out) {
     out.folder = choice.folder;
     out.baseName = name.text;
     if (choice.problem != PathProblem::None)
-        out.refusal = PathRefusalMessage(choice.problem, parts.folder, parts.baseName,
-                                         static_cast<size_t>(folderLength));
+        out.refusal =
+            PathRefusalMessage(choice.problem, parts.folder, parts.baseName, static_cast<size_t>(folderLength));
     return true;
 }
 

@@ -58,9 +58,7 @@ Text PathHash(const Text& path) {
 
 }  // namespace
 
-Text InstanceObjectName(const Text& executablePath) {
-    return Text("Local\\SetupLoader.") + PathHash(executablePath);
-}
+Text InstanceObjectName(const Text& executablePath) { return Text("Local\\SetupLoader.") + PathHash(executablePath); }
 
 Text RunnerObjectName(const Text& executablePath) {
     ModulePath parts;

@@ -17,7 +17,9 @@ char FoldLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - '
 }  // namespace
 
 Text::Text() = default;
-Text::Text(const char* s) { if (s) Assign(s, strlen(s)); }
+Text::Text(const char* s) {
+    if (s) Assign(s, strlen(s));
+}
 Text::Text(const char* s, size_t n) { Assign(s, n); }
 Text::Text(const Text& other) { Assign(other.data_, other.len_); }
 Text::Text(Text&& other) noexcept : data_(other.data_), len_(other.len_) {

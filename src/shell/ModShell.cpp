@@ -88,19 +88,18 @@ HANDLE ShellOpen(const Text& path) {
     return StartWithProcessHandle(hw().hWnd(), "open", path, "", "", SW_SHOWNORMAL, result);
 }
 
-VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder,
-                       const Text& verb, HWND owner) {
+VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder, const Text& verb,
+                       HWND owner) {
     auto shellExecute = g_shellExecute.GetOrRaise();
     if (!shellExecute) return kFalse;
     // With neither parameters nor a folder, the file is always shown normally.
     int showCommand = (parameters.empty() && folder.empty()) ? SW_SHOWNORMAL : static_cast<int>(show);
-    HINSTANCE result = shellExecute(owner, verb.c_str(), file.c_str(), parameters.c_str(), folder.c_str(),
-                                    showCommand);
+    HINSTANCE result = shellExecute(owner, verb.c_str(), file.c_str(), parameters.c_str(), folder.c_str(), showCommand);
     return IsShellExecuteSuccess(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(result))) ? kTrue : kFalse;
 }
 
-long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters,
-                         const Text& folder, long show) {
+long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters, const Text& folder,
+                         long show) {
     long result;
     // The handle stays open until the loader's own process ends.
     if (HANDLE process = StartWithProcessHandle(owner, verb, file, parameters, folder, show, result))

@@ -22,12 +22,12 @@ VBool FileExists(const Text& path);
 HANDLE ShellOpen(const Text& path);
 
 // ShellExecuteA; true when the shell reports success.
-VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder,
-                       const Text& verb, HWND owner);
+VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder, const Text& verb,
+                       HWND owner);
 
 // ShellExecuteEx, then blocks until the started process has ended. Returns
 // the shell's success value, or the system error code when the launch failed.
-long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters,
-                         const Text& folder, long show);
+long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters, const Text& folder,
+                         long show);
 
 }  // namespace ModShell

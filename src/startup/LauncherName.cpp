@@ -6,8 +6,7 @@ CandidatePaths BuildCandidatePaths(const Text& appFolder, const Text& launcherNa
     CandidatePaths result;
     for (int k = 0; k < kCandidateCount; ++k) {
         size_t dropped = static_cast<size_t>(k) + 3;
-        if (launcherName.length() >= dropped)
-            result.path[k] = JoinPath(appFolder, launcherName.Mid(dropped) + ".exe");
+        if (launcherName.length() >= dropped) result.path[k] = JoinPath(appFolder, launcherName.Mid(dropped) + ".exe");
     }
     return result;
 }
@@ -35,9 +34,7 @@ bool SelectTargetPath(const Text& launcherName, const CandidatePaths& candidates
     return false;
 }
 
-Text ManifestSwitch(const Text& launcherName) {
-    return Text("/Add") + launcherName.ToLowerAscii() + "/Manifest";
-}
+Text ManifestSwitch(const Text& launcherName) { return Text("/Add") + launcherName.ToLowerAscii() + "/Manifest"; }
 
 bool IsManifestSwitch(const Text& argumentText, const Text& launcherName) {
     return argumentText == ManifestSwitch(launcherName);

@@ -40,9 +40,8 @@ InstanceLock TakeInstanceLock() {
 }
 
 void ReportInstanceLockFailure() {
-    Err::RaiseSystem(g_instanceLockError,
-                     Text("The installation cannot start: its lock object \"") + InstanceName() +
-                         "\" cannot be created");
+    Err::RaiseSystem(g_instanceLockError, Text("The installation cannot start: its lock object \"") + InstanceName() +
+                                              "\" cannot be created");
     App::ShowMessage(Err::Description());
 }
 

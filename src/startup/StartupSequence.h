@@ -37,14 +37,14 @@ public:
 };
 
 enum class StartupOutcome {
-    ManifestMode,     // the argument text is the manifest switch; nothing else ran
-    NoCandidate,      // no setup program beside the loader: end silently
-    Waiting,          // the waiting window is up; the process lives in its events
-    RunnerNoPrefix,   // runner with an unrecognised name: ends without a marker
-    RunnerBusy,       // another runner of this folder is at work: ends starting nothing
-    RunnerFinished,   // runner done; marker written (or attempted) if a waiting instance was left
+    ManifestMode,        // the argument text is the manifest switch; nothing else ran
+    NoCandidate,         // no setup program beside the loader: end silently
+    Waiting,             // the waiting window is up; the process lives in its events
+    RunnerNoPrefix,      // runner with an unrecognised name: ends without a marker
+    RunnerBusy,          // another runner of this folder is at work: ends starting nothing
+    RunnerFinished,      // runner done; marker written (or attempted) if a waiting instance was left
     InstanceLockFailed,  // the cause has been shown; nothing was started
-    Failed,           // the owner or waiting window could not be created
+    Failed,              // the owner or waiting window could not be created
 };
 
 constexpr unsigned kStartupPauseMs = 200;

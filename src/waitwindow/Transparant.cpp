@@ -25,7 +25,6 @@ long MakeTransparent(HWND window, const int16_t& alpha) {
     if (auto fn = getWindowLong.GetOrRaise()) style = fn(window, GWL_EXSTYLE);
     style |= WS_EX_LAYERED;
     if (auto fn = setWindowLong.GetOrRaise()) fn(window, GWL_EXSTYLE, style);
-    if (auto fn = setLayeredWindowAttributes.GetOrRaise())
-        fn(window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
+    if (auto fn = setLayeredWindowAttributes.GetOrRaise()) fn(window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
     return Err::Number() != 0 ? kTransparentFailed : kTransparentApplied;
 }

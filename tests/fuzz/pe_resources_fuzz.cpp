@@ -4,7 +4,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         pe::ReadResources(pe::Bytes(data, data + size));
-    } catch (const pe::FormatError&) {
-    }
+    } catch (const pe::FormatError&) {}
     return 0;
 }

@@ -57,8 +57,15 @@ TEST(AnsiFolder, RefusalNamesTheFolderOrFileAndTheReason) {
     message = PathRefusalMessage(PathProblem::FolderTooLong, FolderOfLength(300), "RUNsetup", 300);
     EXPECT_NE(strstr(message.c_str(), FolderOfLength(300).c_str()), nullptr);
     EXPECT_NE(strstr(message.c_str(), "300 characters long, but at most 237 fit"), nullptr) << message.c_str();
-    message = PathRefusalMessage(PathProblem::NameNotRepresentable, "C:\\Drv", "RUN\xc5\x81\xc3\xb3" "d\xc5\xba", 6);
-    EXPECT_NE(strstr(message.c_str(), "RUN\xc5\x81\xc3\xb3" "d\xc5\xba.exe"), nullptr) << message.c_str();
+    message = PathRefusalMessage(PathProblem::NameNotRepresentable, "C:\\Drv",
+                                 "RUN\xc5\x81\xc3\xb3"
+                                 "d\xc5\xba",
+                                 6);
+    EXPECT_NE(strstr(message.c_str(),
+                     "RUN\xc5\x81\xc3\xb3"
+                     "d\xc5\xba.exe"),
+              nullptr)
+        << message.c_str();
 }
 
 TEST(LongPathPrefix, AddedOnlyToLongPathsAndStrippedFromAny) {

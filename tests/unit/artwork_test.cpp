@@ -35,8 +35,7 @@ uint32_t le32(const Bytes& d, size_t at) { return le16(d, at) | (le16(d, at + 2)
 int32_t sle32(const Bytes& d, size_t at) { return static_cast<int32_t>(le32(d, at)); }
 
 fs::path framePath(int i) {
-    return fs::path(ARTWORK_ROOT) / "src" / "waitwindow" / "frames" /
-           ("lava" + std::to_string(i) + ".bmp");
+    return fs::path(ARTWORK_ROOT) / "src" / "waitwindow" / "frames" / ("lava" + std::to_string(i) + ".bmp");
 }
 fs::path iconPath() { return fs::path(ARTWORK_ROOT) / "resources" / "app.ico"; }
 
@@ -78,8 +77,7 @@ std::string loadBmp(const fs::path& path, Bitmap& out) {
 }
 
 bool near(Rgb c, Rgb want, int tol) {
-    return std::abs(c.r - want.r) <= tol && std::abs(c.g - want.g) <= tol &&
-           std::abs(c.b - want.b) <= tol;
+    return std::abs(c.r - want.r) <= tol && std::abs(c.g - want.g) <= tol && std::abs(c.b - want.b) <= tol;
 }
 // Sand is the only warm colour: the glass, outline and metal are neutral or cool.
 bool isSand(Rgb c) { return near(c, Rgb{178, 176, 161}, 12) && c.r - c.b >= 10; }
@@ -123,8 +121,7 @@ protected:
 };
 
 TEST_F(HourglassFrames, HaveExpectedSizesAndDepth) {
-    const int sizes[8][2] = {{40, 64}, {40, 64}, {40, 64}, {40, 64},
-                             {40, 64}, {74, 74}, {64, 40}, {74, 74}};
+    const int sizes[8][2] = {{40, 64}, {40, 64}, {40, 64}, {40, 64}, {40, 64}, {74, 74}, {64, 40}, {74, 74}};
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE("frame " + std::to_string(i));
         EXPECT_EQ(frames[i].width, sizes[i][0]);
@@ -137,8 +134,7 @@ TEST_F(HourglassFrames, CornersAreWhite) {
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE("frame " + std::to_string(i));
         const Bitmap& b = frames[i];
-        for (Rgb c : {b.at(0, 0), b.at(b.width - 1, 0), b.at(0, b.height - 1),
-                      b.at(b.width - 1, b.height - 1)}) {
+        for (Rgb c : {b.at(0, 0), b.at(b.width - 1, 0), b.at(0, b.height - 1), b.at(b.width - 1, b.height - 1)}) {
             EXPECT_TRUE(near(c, Rgb{255, 255, 255}, 0)) << c.r << "," << c.g << "," << c.b;
         }
     }
@@ -233,11 +229,9 @@ protected:
         ASSERT_EQ(le16(data, 4), 6u);
         for (size_t i = 0; i < 6; ++i) {
             const size_t e = 6 + 16 * i;
-            images.push_back(IconImage{data[e] == 0 ? 256 : data[e],
-                                       static_cast<int>(le16(data, e + 6)), le32(data, e + 8),
-                                       le32(data, e + 12)});
-            ASSERT_LE(static_cast<size_t>(images.back().offset) + images.back().bytes,
-                      data.size());
+            images.push_back(IconImage{data[e] == 0 ? 256 : data[e], static_cast<int>(le16(data, e + 6)),
+                                       le32(data, e + 8), le32(data, e + 12)});
+            ASSERT_LE(static_cast<size_t>(images.back().offset) + images.back().bytes, data.size());
         }
     }
 
@@ -245,18 +239,14 @@ protected:
         return ((static_cast<size_t>(im.size) * im.bits / 8) + 3) & ~size_t{3};
     }
     size_t maskStride(const IconImage& im) const { return ((im.size + 31) / 32) * 4; }
-    size_t colourStart(const IconImage& im) const {
-        return im.offset + 40 + (im.bits == 8 ? 1024 : 0);
-    }
+    size_t colourStart(const IconImage& im) const { return im.offset + 40 + (im.bits == 8 ? 1024 : 0); }
     // Rows are stored bottom-up; y here counts from the top.
     bool masked(const IconImage& im, int x, int y) const {
-        const size_t at = colourStart(im) + colourStride(im) * im.size +
-                          maskStride(im) * (im.size - 1 - y) + x / 8;
+        const size_t at = colourStart(im) + colourStride(im) * im.size + maskStride(im) * (im.size - 1 - y) + x / 8;
         return (data[at] >> (7 - x % 8)) & 1;
     }
     const uint8_t* pixel(const IconImage& im, int x, int y) const {
-        return &data[colourStart(im) + colourStride(im) * (im.size - 1 - y) +
-                     static_cast<size_t>(x) * (im.bits / 8)];
+        return &data[colourStart(im) + colourStride(im) * (im.size - 1 - y) + static_cast<size_t>(x) * (im.bits / 8)];
     }
 
     Bytes data;
@@ -266,7 +256,7 @@ protected:
 TEST_F(AppIcon, DirectoryListsSixImagesInOrder) {
     EXPECT_EQ(le16(data, 0), 0u);
     EXPECT_EQ(le16(data, 2), 1u);
-    const IconImage want[6] = {{48, 8, 3752, 0}, {32, 8, 2216, 0}, {16, 8, 1384, 0},
+    const IconImage want[6] = {{48, 8, 3752, 0},  {32, 8, 2216, 0},  {16, 8, 1384, 0},
                                {48, 32, 9640, 0}, {32, 32, 4264, 0}, {16, 32, 1128, 0}};
     uint32_t next = 6 + 6 * 16;
     for (size_t i = 0; i < 6; ++i) {
@@ -378,8 +368,7 @@ TEST(ArtworkGenerator, ReproducesCommittedFilesByteForByte) {
 
     std::vector<fs::path> files;
     for (int i = 0; i < 8; ++i)
-        files.push_back(fs::path("src") / "waitwindow" / "frames" /
-                        ("lava" + std::to_string(i) + ".bmp"));
+        files.push_back(fs::path("src") / "waitwindow" / "frames" / ("lava" + std::to_string(i) + ".bmp"));
     files.push_back(fs::path("resources") / "app.ico");
     for (const fs::path& rel : files) {
         SCOPED_TRACE(rel.string());
@@ -388,8 +377,7 @@ TEST(ArtworkGenerator, ReproducesCommittedFilesByteForByte) {
         ASSERT_FALSE(fresh.empty());
         EXPECT_EQ(fresh.size(), committed.size());
         size_t diff = 0;
-        while (diff < fresh.size() && diff < committed.size() && fresh[diff] == committed[diff])
-            ++diff;
+        while (diff < fresh.size() && diff < committed.size() && fresh[diff] == committed[diff]) ++diff;
         EXPECT_EQ(diff, std::max(fresh.size(), committed.size()))
             << "first differing byte; rerun tools/artgen and commit its output";
     }

@@ -36,7 +36,8 @@ public:
                 "no resource directory");
         for (uint32_t i = 0; i < sectionCount; ++i) {
             size_t s = optional + optionalSize + i * 40;
-            sections_.push_back({Le32(bytes_, s + 12), Le32(bytes_, s + 8), Le32(bytes_, s + 16), Le32(bytes_, s + 20)});
+            sections_.push_back(
+                {Le32(bytes_, s + 12), Le32(bytes_, s + 8), Le32(bytes_, s + 16), Le32(bytes_, s + 20)});
         }
         rootSize_ = Le32(bytes_, directory + 4);
         Require(Le32(bytes_, directory) != 0 && rootSize_ >= 16, "no resource directory");

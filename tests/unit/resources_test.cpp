@@ -101,9 +101,9 @@ TEST_F(LoaderResources, AreExactlyTheIconsGroupVersionAndManifestWithNumericIds)
     std::vector<Row> rows;
     for (const pe::Resource& r : resources_) rows.emplace_back(r.type, r.name, r.language, r.data.size());
     std::vector<Row> expected = {
-        {kIcon, 30001, 0, 3752}, {kIcon, 30002, 0, 2216},   {kIcon, 30003, 0, 1384},    {kIcon, 30004, 0, 9640},
-        {kIcon, 30005, 0, 4264}, {kIcon, 30006, 0, 1128},   {kGroupIcon, 1, 0, 92},     {kVersion, 1, 1033, 944},
-        {kManifest, 1, 0, 519},
+        {kIcon, 30001, 0, 3752}, {kIcon, 30002, 0, 2216},  {kIcon, 30003, 0, 1384},
+        {kIcon, 30004, 0, 9640}, {kIcon, 30005, 0, 4264},  {kIcon, 30006, 0, 1128},
+        {kGroupIcon, 1, 0, 92},  {kVersion, 1, 1033, 944}, {kManifest, 1, 0, 519},
     };
     EXPECT_EQ(rows, expected);
 }
@@ -123,7 +123,7 @@ TEST_F(LoaderResources, IconGroupListsEightBitThenTrueColourImagesLargestFirst) 
     struct Entry {
         uint32_t size, bits, bytes, id;
     };
-    const Entry expected[6] = {{48, 8, 3752, 30001}, {32, 8, 2216, 30002}, {16, 8, 1384, 30003},
+    const Entry expected[6] = {{48, 8, 3752, 30001},  {32, 8, 2216, 30002},  {16, 8, 1384, 30003},
                                {48, 32, 9640, 30004}, {32, 32, 4264, 30005}, {16, 32, 1128, 30006}};
     const Bytes& group = Data(kGroupIcon, 1);
     ASSERT_EQ(group.size(), 92u);
@@ -170,19 +170,19 @@ TEST_F(LoaderResources, VersionFixedPartIs1_0_0_61ForA32BitApplication) {
     EXPECT_EQ(root.type, 0u);
     ASSERT_EQ(root.value.size(), 52u);
     const Bytes& v = root.value;
-    EXPECT_EQ(Le32(v, 0), 0xFEEF04BDu);  // signature
-    EXPECT_EQ(Le32(v, 4), 0x00010000u);  // structure version
-    EXPECT_EQ(Le32(v, 8), 0x00010000u);  // file version 1.0
-    EXPECT_EQ(Le32(v, 12), 0x0000003Du); // file version .0.61
-    EXPECT_EQ(Le32(v, 16), 0x00010000u); // product version 1.0
-    EXPECT_EQ(Le32(v, 20), 0x0000003Du); // product version .0.61
-    EXPECT_EQ(Le32(v, 24), 0u);          // flags mask
-    EXPECT_EQ(Le32(v, 28), 0u);          // flags
-    EXPECT_EQ(Le32(v, 32), 4u);          // OS: 32-bit Windows
-    EXPECT_EQ(Le32(v, 36), 1u);          // type: application
-    EXPECT_EQ(Le32(v, 40), 0u);          // subtype
-    EXPECT_EQ(Le32(v, 44), 0u);          // date, high word
-    EXPECT_EQ(Le32(v, 48), 0u);          // date, low word
+    EXPECT_EQ(Le32(v, 0), 0xFEEF04BDu);   // signature
+    EXPECT_EQ(Le32(v, 4), 0x00010000u);   // structure version
+    EXPECT_EQ(Le32(v, 8), 0x00010000u);   // file version 1.0
+    EXPECT_EQ(Le32(v, 12), 0x0000003Du);  // file version .0.61
+    EXPECT_EQ(Le32(v, 16), 0x00010000u);  // product version 1.0
+    EXPECT_EQ(Le32(v, 20), 0x0000003Du);  // product version .0.61
+    EXPECT_EQ(Le32(v, 24), 0u);           // flags mask
+    EXPECT_EQ(Le32(v, 28), 0u);           // flags
+    EXPECT_EQ(Le32(v, 32), 4u);           // OS: 32-bit Windows
+    EXPECT_EQ(Le32(v, 36), 1u);           // type: application
+    EXPECT_EQ(Le32(v, 40), 0u);           // subtype
+    EXPECT_EQ(Le32(v, 44), 0u);           // date, high word
+    EXPECT_EQ(Le32(v, 48), 0u);           // date, low word
 }
 
 TEST_F(LoaderResources, VersionTranslationComesBeforeTheStringTable) {

@@ -60,8 +60,8 @@ private:
     std::set<std::string> files_;
 };
 
-const std::vector<std::string> kCandidateTests = {
-    "exists C:\\Drv\\setup.exe", "exists C:\\Drv\\etup.exe", "exists C:\\Drv\\tup.exe", "exists C:\\Drv\\up.exe"};
+const std::vector<std::string> kCandidateTests = {"exists C:\\Drv\\setup.exe", "exists C:\\Drv\\etup.exe",
+                                                  "exists C:\\Drv\\tup.exe", "exists C:\\Drv\\up.exe"};
 
 std::vector<std::string> Then(std::vector<std::string> head, const std::vector<std::string>& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
@@ -80,9 +80,9 @@ TEST(StartupSequence, RunnerStartsTheTargetThenLeavesTheMarker) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
     world.lock = InstanceLock::Exists;
     EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerFinished);
-    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "runner lock",
-                                                  "exists C:\\Drv\\setup.exe", "run C:\\Drv\\setup.exe",
-                                                  "waiting instance?", "marker C:\\Drv"}));
+    EXPECT_EQ(world.calls, Then(kCandidateTests,
+                                {"pause 200", "load hw", "instance lock", "runner lock", "exists C:\\Drv\\setup.exe",
+                                 "run C:\\Drv\\setup.exe", "waiting instance?", "marker C:\\Drv"}));
 }
 
 TEST(StartupSequence, InstanceLockThatCannotBeMadeIsReportedAndNothingStarts) {

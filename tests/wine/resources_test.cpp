@@ -61,8 +61,8 @@ TEST_F(LoaderFile, IconGroupOneGivesEachSizeFromItsOwnImages) {
         HRSRC imageInfo = FindResourceA(loader, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(3));
         ASSERT_NE(imageInfo, nullptr) << id;
         auto image = static_cast<PBYTE>(LockResource(LoadResource(loader, imageInfo)));
-        HICON icon = CreateIconFromResourceEx(image, SizeofResource(loader, imageInfo), TRUE, 0x00030000, 0, 0,
-                                              LR_DEFAULTCOLOR);
+        HICON icon =
+            CreateIconFromResourceEx(image, SizeofResource(loader, imageInfo), TRUE, 0x00030000, 0, 0, LR_DEFAULTCOLOR);
         EXPECT_EQ(SizeOf(icon).width, s.size) << id;
         if (icon) DestroyIcon(icon);
     }

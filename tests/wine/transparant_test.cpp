@@ -10,8 +10,8 @@ namespace {
 class TopLevelWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        window_ = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "translucency", WS_POPUP, 0, 0, 40, 40, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+        window_ = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "translucency", WS_POPUP, 0, 0, 40, 40, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(window_, nullptr);
     }
     void TearDown() override { DestroyWindow(window_); }

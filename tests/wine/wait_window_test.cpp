@@ -252,7 +252,8 @@ TEST(MessageFont, WholeMessageDrawnInsideTheLabelAtTheScreensDensity) {
             if (in && pixel != (painted[y * width + x] & 0xFFFFFF)) ++differ;
         }
     EXPECT_GT(inside, 150) << "the message is drawn";
-    EXPECT_EQ(outside, 0) << "text beyond the label's " << label.right - label.left << " x " << label.bottom - label.top;
+    EXPECT_EQ(outside, 0) << "text beyond the label's " << label.right - label.left << " x "
+                          << label.bottom - label.top;
     EXPECT_EQ(differ, 0) << "the window paints the message in another font or place";
     DeleteObject(surface);
     DeleteObject(unclipped);

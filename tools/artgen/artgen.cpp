@@ -89,8 +89,7 @@ bool inSand(const Sand& s, double x, double y) {
     return false;
 }
 
-bool inRoundRect(double x, double y, double x0, double y0, double x1, double y1,
-                 double r) {
+bool inRoundRect(double x, double y, double x0, double y0, double x1, double y1, double r) {
     if (x < x0 || x > x1 || y < y0 || y > y1) return false;
     double cx = x < x0 + r ? x0 + r : (x > x1 - r ? x1 - r : x);
     double cy = y < y0 + r ? y0 + r : (y > y1 - r ? y1 - r : y);
@@ -192,7 +191,10 @@ template <typename F>
 double solveLevel(double lo, double hi, double target, F area) {
     for (int k = 0; k < 30; ++k) {
         double mid = (lo + hi) / 2.0;
-        if (area(mid) < target) lo = mid; else hi = mid;
+        if (area(mid) < target)
+            lo = mid;
+        else
+            hi = mid;
     }
     return hi;
 }
@@ -207,16 +209,15 @@ std::vector<Sand> uprightSand() {
     for (int f = 0; f < 5; ++f) {
         bool running = f > 0 && f < 4;
         Sand s{0, running ? 1.6 : 0.0, 0, running};
-        if (f == 0) s.topLevel = fullLevel;
+        if (f == 0)
+            s.topLevel = fullLevel;
         else if (upperShare[f] > 0)
             s.topLevel = solveLevel(0, fullLevel, full * upperShare[f], [&](double v) {
                 return sandArea(Sand{v, s.dip, 0, false}, true);
             });
         double below = full * (1.0 - upperShare[f]);
         if (below > 0)
-            s.heap = solveLevel(0, 40, below, [&](double v) {
-                return sandArea(Sand{0, 0, v, false}, false);
-            });
+            s.heap = solveLevel(0, 40, below, [&](double v) { return sandArea(Sand{0, 0, v, false}, false); });
         out.push_back(s);
     }
     return out;
@@ -232,8 +233,7 @@ struct Rgba {
 
 // Badge colour from top (t = 0) to bottom (t = 1).
 Rgb badgeFill(double t) {
-    return Rgb{static_cast<int>(58 - 34 * t), static_cast<int>(140 - 58 * t),
-                static_cast<int>(232 - 58 * t)};
+    return Rgb{static_cast<int>(58 - 34 * t), static_cast<int>(140 - 58 * t), static_cast<int>(232 - 58 * t)};
 }
 
 // x, y in sixteenths of the icon, so the 16 px image falls on whole pixels
@@ -251,8 +251,7 @@ Rgba iconColour(double x, double y, int size) {
         return Rgba{255, 184, 48, 255};
     // Badge body: vertical gradient inside a darker rim about a pixel wide.
     double rim = size <= 16 ? 1.0 : 0.7;
-    if (!inRoundRect(x, y, 0.5 + rim, 0.5 + rim, 15.5 - rim, 15.5 - rim, 3.5 - rim))
-        return Rgba{18, 58, 132, 255};
+    if (!inRoundRect(x, y, 0.5 + rim, 0.5 + rim, 15.5 - rim, 15.5 - rim, 3.5 - rim)) return Rgba{18, 58, 132, 255};
     Rgb c = badgeFill((y - 1.5) / 13.0);
     return Rgba{c.r, c.g, c.b, 255};
 }
@@ -297,8 +296,7 @@ std::vector<Rgb> iconPalette() {
     for (int i = 0; i < 24; ++i) pal.push_back(badgeFill(i / 23.0));
     const Rgb mid = badgeFill(0.4);
     for (int i = 1; i <= 8; ++i)
-        pal.push_back(Rgb{mid.r + (255 - mid.r) * i / 9, mid.g + (255 - mid.g) * i / 9,
-                          mid.b + (255 - mid.b) * i / 9});
+        pal.push_back(Rgb{mid.r + (255 - mid.r) * i / 9, mid.g + (255 - mid.g) * i / 9, mid.b + (255 - mid.b) * i / 9});
     for (int i = 1; i <= 8; ++i) {
         int v = (i * 255 + 4) / 9;
         pal.push_back(Rgb{v, v, v});
@@ -311,7 +309,10 @@ int nearest(const std::vector<Rgb>& pal, const uint8_t* p) {
     for (size_t i = 0; i < pal.size(); ++i) {
         int dr = pal[i].r - p[0], dg = pal[i].g - p[1], db = pal[i].b - p[2];
         int d = dr * dr + dg * dg + db * db;
-        if (d < bestDist) { bestDist = d; best = static_cast<int>(i); }
+        if (d < bestDist) {
+            bestDist = d;
+            best = static_cast<int>(i);
+        }
     }
     return best;
 }
@@ -328,8 +329,7 @@ void put32(std::vector<uint8_t>& o, uint32_t v) {
     put16(o, v >> 16);
 }
 
-void putInfoHeader(std::vector<uint8_t>& o, int w, int h, int bits, uint32_t imageSize,
-                   int ppm) {
+void putInfoHeader(std::vector<uint8_t>& o, int w, int h, int bits, uint32_t imageSize, int ppm) {
     put32(o, 40);
     put32(o, static_cast<uint32_t>(w));
     put32(o, static_cast<uint32_t>(h));
@@ -378,8 +378,7 @@ std::vector<uint8_t> encodeIconImage(Image& img, int bits, const std::vector<Rgb
     const int colourStride = ((n * bits / 8) + 3) & ~3;
     const int maskStride = ((n + 31) / 32) * 4;
     std::vector<uint8_t> o;
-    putInfoHeader(o, n, 2 * n, bits,
-                  static_cast<uint32_t>((colourStride + maskStride) * n), 0);
+    putInfoHeader(o, n, 2 * n, bits, static_cast<uint32_t>((colourStride + maskStride) * n), 0);
     if (bits == 8) {
         for (const Rgb& c : pal) {
             o.push_back(static_cast<uint8_t>(c.b));
