@@ -22,27 +22,12 @@ public:
         return files_.count(path.c_str()) > 0;
     }
     void Pause(unsigned ms) override { calls.push_back("pause " + std::to_string(ms)); }
-    bool LoadOwnerWindow() override {
-        calls.push_back("load hw");
-        return ownerLoads;
-    }
-    InstanceLock TakeInstanceLock() override {
-        calls.push_back("instance lock");
-        return lock;
-    }
+    bool LoadOwnerWindow() override { return Record("load hw", ownerLoads); }
+    InstanceLock TakeInstanceLock() override { return Record("instance lock", lock); }
     void ReportInstanceLockFailure() override { calls.push_back("report lock failure"); }
-    bool TakeRunnerLock() override {
-        calls.push_back("runner lock");
-        return runnerLockFree;
-    }
-    bool WaitingInstanceExists() override {
-        calls.push_back("waiting instance?");
-        return waitingLeft;
-    }
-    bool ShowWaitWindow() override {
-        calls.push_back("show frmWait");
-        return true;
-    }
+    bool TakeRunnerLock() override { return Record("runner lock", runnerLockFree); }
+    bool WaitingInstanceExists() override { return Record("waiting instance?", waitingLeft); }
+    bool ShowWaitWindow() override { return Record("show frmWait", true); }
     void RunSetupAndWait(const Text& target) override { calls.push_back(std::string("run ") + target.c_str()); }
     void WriteCompletionMarker(const Text& folder) override {
         calls.push_back(std::string("marker ") + folder.c_str());
@@ -56,6 +41,13 @@ public:
     std::vector<std::string> calls;
 
 private:
+    // Notes the call in order and gives the answer the case set up.
+    template <class T>
+    T Record(const char* call, T answer) {
+        calls.push_back(call);
+        return answer;
+    }
+
     Text name_;
     std::set<std::string> files_;
 };
