@@ -9,11 +9,11 @@ set(LOADER_WIN32_SOURCES
     src/runtime/LazyFunction.cpp
     src/runtime/ProcessLocation.cpp
     src/shell/ModShell.cpp
-    src/startup/CompletionMarker.cpp
+    src/protocol/CompletionMarker.cpp
     src/startup/MainMod.cpp
-    src/startup/RunLocks.cpp
+    src/protocol/RunLocks.cpp
     src/waitwindow/frmWait.cpp
-    src/waitwindow/hw.cpp
+    src/shell/hw.cpp
     src/waitwindow/Transparant.cpp
     src/waitwindow/WindowsVersion.cpp
     src/waitwindow/LavaFrames.cpp

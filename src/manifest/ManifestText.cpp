@@ -1,6 +1,6 @@
 #include "ManifestText.h"
 
-#include "../startup/LauncherName.h"
+#include "../protocol/LauncherName.h"
 
 const char kManifestNotFound[] = "Manifest file not found.";
 

@@ -4,8 +4,8 @@
 
 #include "../runtime/Files.h"
 #include "../runtime/LazyFunction.h"
-#include "../waitwindow/hw.h"
 #include "ShellResult.h"
+#include "hw.h"
 
 namespace {
 

@@ -1,6 +1,9 @@
 #include "MainMod.h"
 
 #include "../manifest/ModManifest.h"
+#include "../protocol/CompletionMarker.h"
+#include "../protocol/LauncherName.h"
+#include "../protocol/RunLocks.h"
 #include "../runtime/App.h"
 #include "../runtime/Err.h"
 #include "../runtime/Kernel.h"
@@ -8,11 +11,8 @@
 #include "../runtime/ProcessLocation.h"
 #include "../runtime/ProcessText.h"
 #include "../shell/ModShell.h"
+#include "../shell/hw.h"
 #include "../waitwindow/frmWait.h"
-#include "../waitwindow/hw.h"
-#include "CompletionMarker.h"
-#include "LauncherName.h"
-#include "RunLocks.h"
 #include "StartupSequence.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "StartupSequence.h"
 
-#include "LauncherName.h"
+#include "../protocol/LauncherName.h"
 
 StartupOutcome RunStartupSequence(StartupWorld& world) {
     Text launcherName = world.LauncherName();

@@ -1,11 +1,6 @@
 #pragma once
+#include "../protocol/RunLocks.h"
 #include "../runtime/Text.h"
-
-enum class InstanceLock {
-    Taken,   // this process is the waiting instance and holds the lock
-    Exists,  // a waiting instance holds it: this process is a runner
-    Failed,  // the lock could not be made at all (another object holds the name, access denied, ...)
-};
 
 // What start-up needs from the outside world. The Win32 loader implements it
 // with the real platform; tests implement it with a recording fake.

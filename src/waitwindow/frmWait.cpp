@@ -1,17 +1,17 @@
 #include "frmWait.h"
 
+#include "../protocol/CompletionMarker.h"
+#include "../protocol/RunLocks.h"
 #include "../runtime/App.h"
 #include "../runtime/Err.h"
 #include "../runtime/Files.h"
 #include "../runtime/Kernel.h"
 #include "../shell/ModShell.h"
-#include "../startup/CompletionMarker.h"
-#include "../startup/RunLocks.h"
+#include "../shell/hw.h"
 #include "DdeLink.h"
 #include "Transparant.h"
 #include "WaitPaint.h"
 #include "WindowsVersion.h"
-#include "hw.h"
 
 namespace {
 

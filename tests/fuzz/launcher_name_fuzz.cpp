@@ -1,6 +1,6 @@
 // Input: folder NUL launcher name.
 #include "FuzzText.h"
-#include "startup/LauncherName.h"
+#include "protocol/LauncherName.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Text folder = NextText(data, size), name = NextText(data, size);

@@ -1,7 +1,7 @@
 // Input: argument text NUL launcher name NUL folder.
 #include "FuzzText.h"
 #include "manifest/ManifestText.h"
-#include "startup/LauncherName.h"
+#include "protocol/LauncherName.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Text arguments = NextText(data, size), name = NextText(data, size), folder = NextText(data, size);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "startup/LauncherName.h"
+#include "protocol/LauncherName.h"
 
 namespace {
 

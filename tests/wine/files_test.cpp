@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "protocol/CompletionMarker.h"
 #include "runtime/Err.h"
 #include "runtime/Files.h"
-#include "startup/CompletionMarker.h"
 #include "win32_fixture.h"
 
 namespace {

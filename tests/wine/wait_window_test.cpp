@@ -4,10 +4,10 @@
 
 #include "runtime/Form.h"
 #include "runtime/UniqueHandle.h"
+#include "shell/hw.h"
 #include "waitwindow/DdeLink.h"
 #include "waitwindow/LavaFrames.h"
 #include "waitwindow/WaitPaint.h"
-#include "waitwindow/hw.h"
 #include "win32_fixture.h"
 
 namespace {

@@ -1,5 +1,10 @@
 #pragma once
-#include "StartupSequence.h"
+
+enum class InstanceLock {
+    Taken,   // this process is the waiting instance and holds the lock
+    Exists,  // a waiting instance holds it: this process is a runner
+    Failed,  // the lock could not be made at all (another object holds the name, access denied, ...)
+};
 
 // The two named locks that keep one start to one setup run. The instance
 // lock is held only by the waiting instance, the runner lock by the one
