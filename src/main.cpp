@@ -1,4 +1,5 @@
 #include "runtime/App.h"
+#include "runtime/ExitCodes.h"
 #include "runtime/Win32.h"
 #include "startup/MainMod.h"
 
@@ -11,5 +12,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
     }
-    App::EndProcess();
+    // Asked to quit from outside before the window closed: the install was cut short.
+    App::EndProcess(ExitCode::kUserExit);
 }

@@ -2,6 +2,7 @@
 
 #include "../runtime/App.h"
 #include "../runtime/Err.h"
+#include "../runtime/ExitCodes.h"
 #include "../runtime/Files.h"
 #include "../runtime/LazyFunction.h"
 #include "../runtime/UniqueHandle.h"
@@ -112,9 +113,9 @@ bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
     return true;
 }
 
-[[noreturn]] void Finish(const Text& message) {
+[[noreturn]] void Finish(const Text& message, unsigned long exitCode) {
     App::ShowMessage(message);
-    App::EndProcess();
+    App::EndProcess(exitCode);
 }
 
 }  // namespace
@@ -136,13 +137,13 @@ void RunManifestMode() {
 
     VBool manifestFound = ModShell::FileExists(files.manifest);
     VBool loaderFound = ModShell::FileExists(files.loader);
-    if (!manifestFound || !loaderFound) Finish(kManifestNotFound);
+    if (!manifestFound || !loaderFound) Finish(kManifestNotFound, ExitCode::kFileNotFound);
 
     // Measured before the copy is made, so that an unreadable or empty
     // manifest leaves nothing written.
     unsigned long length = 0;
     if (!MeasureManifest(files.manifest, length)) ReportUntrappedFailure();
-    if (length == 0) Finish(ManifestEmptyMessage(files.manifest));
+    if (length == 0) Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
     if (!Files::Copy(files.loader, files.copy)) ReportUntrappedFailure();
     // A loader kept read-only (from a disc or version control) passes the bit
     // on to its copy, which the update must rewrite.
@@ -152,16 +153,16 @@ void RunManifestMode() {
 
     switch (EmbedManifest(files.loader, files.copy)) {
     case EmbedResult::Embedded:
-        Finish(ManifestSuccessMessage(folder, name));
+        Finish(ManifestSuccessMessage(folder, name), ExitCode::kSuccess);
     case EmbedResult::Empty:
-        Finish(ManifestEmptyMessage(files.manifest));
+        Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
     case EmbedResult::ReadFailed:
         ReportUntrappedFailure();
     case EmbedResult::UpdateFailed:
         // The copy keeps the loader's own manifest: say so, never report success.
-        Finish(ManifestNotEmbeddedMessage(files.copy, Err::Description()));
+        Finish(ManifestNotEmbeddedMessage(files.copy, Err::Description()), ExitCode::OfFailure(Err::Number()));
     }
-    App::EndProcess();
+    App::EndProcess(ExitCode::kGenFailure);
 }
 
 }  // namespace ModManifest

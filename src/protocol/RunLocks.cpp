@@ -2,6 +2,7 @@
 
 #include "../runtime/App.h"
 #include "../runtime/Err.h"
+#include "../runtime/ExitCodes.h"
 #include "../runtime/ProcessText.h"
 #include "../runtime/UniqueHandle.h"
 
@@ -27,8 +28,13 @@ bool Held(const Text& name) {
 namespace RunLocks {
 
 InstanceLock TakeInstanceLock() {
-    UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, InstanceName().c_str()));
+    // Named before the call: freeing a temporary could change the error it leaves.
+    Text name = InstanceName();
+    UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, name.c_str()));
     DWORD error = ::GetLastError();
+    // A lock we may not open is held all the same: by a waiting instance
+    // with more rights (elevated), whose runner this start becomes.
+    if (!lock.Valid() && error == ERROR_ACCESS_DENIED) return InstanceLock::Exists;
     if (!lock.Valid()) {
         g_instanceLockError = error;
         return InstanceLock::Failed;
@@ -39,14 +45,16 @@ InstanceLock TakeInstanceLock() {
     return InstanceLock::Taken;
 }
 
-void ReportInstanceLockFailure() {
+unsigned long ReportInstanceLockFailure() {
     Err::RaiseSystem(g_instanceLockError, Text("The installation cannot start: its lock object \"") + InstanceName() +
                                               "\" cannot be created");
     App::ShowMessage(Err::Description());
+    return ExitCode::OfFailure(Err::Number());
 }
 
 bool TakeRunnerLock() {
-    UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, RunnerName().c_str()));
+    Text name = RunnerName();
+    UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, name.c_str()));
     bool taken = lock.Valid() && ::GetLastError() != ERROR_ALREADY_EXISTS;
     if (taken) g_runnerLock.Reset(lock.Release());
     return taken;

@@ -3,7 +3,7 @@
 enum class InstanceLock {
     Taken,   // this process is the waiting instance and holds the lock
     Exists,  // a waiting instance holds it: this process is a runner
-    Failed,  // the lock could not be made at all (another object holds the name, access denied, ...)
+    Failed,  // the lock could not be made at all (another kind of object holds the name, ...)
 };
 
 // The two named locks that keep one start to one setup run. The instance
@@ -12,8 +12,9 @@ enum class InstanceLock {
 namespace RunLocks {
 
 InstanceLock TakeInstanceLock();
-// A message box naming the lock object and why it could not be made.
-void ReportInstanceLockFailure();
+// A message box naming the lock object and why it could not be made; returns
+// the error code it names.
+unsigned long ReportInstanceLockFailure();
 bool TakeRunnerLock();
 
 bool WaitingInstanceExists();

@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "Files.h"
+#include "Kernel.h"
 #include "ProcessLocation.h"
 #include "ProcessText.h"
 #include "Win32.h"
@@ -19,17 +20,20 @@ namespace App {
 bool Initialise() { return LocateProcess(Info()); }
 
 Text Refusal() { return Info().refusal; }
+unsigned long RefusalCode() { return Info().refusalCode; }
 
 Text ArgumentText() { return ArgumentTextFrom(::GetCommandLineA()); }
 Text Path() { return Info().folder; }
 Text EXEName() { return Info().baseName; }
 Text ExecutablePath() { return Info().identity; }
 
-void ShowMessage(const Text& text) { ::MessageBoxA(nullptr, text.c_str(), kTitle, MB_OK); }
+void ShowMessage(const Text& text) {
+    if (Kernel::WindowStationVisible()) ::MessageBoxA(nullptr, text.c_str(), kTitle, MB_OK);
+}
 
-void EndProcess() {
+void EndProcess(unsigned long exitCode) {
     Files::CloseAll();
-    ::ExitProcess(0);
+    ::ExitProcess(exitCode);
 }
 
 }  // namespace App

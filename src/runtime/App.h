@@ -13,8 +13,9 @@ constexpr const char* kTitle = "Setup Loader Application";
 bool Initialise();
 
 // Not empty when the folder or name cannot be handed to the ANSI calls: the
-// UTF-8 message that says which and why.
+// UTF-8 message that says which and why; RefusalCode is the exit code for it.
 Text Refusal();
+unsigned long RefusalCode();
 
 Text ArgumentText();
 Text Path();     // the folder that holds the executable, as ANSI calls take it (long or 8.3)
@@ -24,9 +25,11 @@ Text EXEName();  // the executable's long base name
 Text ExecutablePath();
 
 // A message box with an OK button only, no icon, captioned with the title.
+// Where nobody can see the screen there is nobody to answer it: no box.
 void ShowMessage(const Text& text);
 
-// Ends the process at once: open files closed, no unload handler runs.
-[[noreturn]] void EndProcess();
+// Ends the process at once with that exit code: open files closed, no unload
+// handler runs.
+[[noreturn]] void EndProcess(unsigned long exitCode);
 
 }  // namespace App

@@ -1,6 +1,7 @@
 #include "Err.h"
 
 #include "App.h"
+#include "ExitCodes.h"
 #include "Win32.h"
 
 namespace {
@@ -64,5 +65,5 @@ void ReportUntrappedFailure() {
     Text text = Err::Description();
     if (text.empty()) text = Text("Unexpected failure (error ") + DecimalText(Err::Number()) + ").";
     App::ShowMessage(text);
-    App::EndProcess();
+    App::EndProcess(ExitCode::OfFailure(Err::Number()));
 }

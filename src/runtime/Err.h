@@ -19,5 +19,5 @@ const Text& Description();
 constexpr unsigned long kErrFunctionMissing = 453;  // a bound-at-first-call function is absent
 
 // Shows the pending failure in a message box captioned with the application
-// title, then ends the process.
+// title, then ends the process with its number.
 [[noreturn]] void ReportUntrappedFailure();

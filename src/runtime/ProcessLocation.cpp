@@ -1,6 +1,8 @@
 #include "ProcessLocation.h"
 
 #include "AnsiPath.h"
+#include "ExitCodes.h"
+#include "Kernel.h"
 #include "LazyFunction.h"
 #include "ProcessText.h"
 #include "Win32.h"
@@ -124,9 +126,12 @@ bool LocateProcess(ProcessLocation& out) {
     AnsiFolderChoice choice = ChooseAnsiFolder(name, longFolder, ShortForm(parts.folder));
     out.folder = choice.folder;
     out.baseName = name.text;
-    if (choice.problem != PathProblem::None)
+    if (choice.problem != PathProblem::None) {
         out.refusal =
             PathRefusalMessage(choice.problem, parts.folder, parts.baseName, static_cast<size_t>(folderLength));
+        out.refusalCode =
+            choice.problem == PathProblem::FolderTooLong ? ExitCode::kPathTooLong : ExitCode::kNoTranslation;
+    }
     return true;
 }
 
@@ -139,6 +144,7 @@ bool Utf8FileExists(const Text& path) {
 }
 
 void ShowUtf8Message(const Text& text, const char* title) {
+    if (!Kernel::WindowStationVisible()) return;
     auto messageBoxW = g_messageBoxW.Get();
     WideBuffer wideText, wideTitle;
     if (messageBoxW && wideText.Get() && wideTitle.Get() && ToWide(text, wideText.Get()) &&

@@ -9,8 +9,9 @@ struct ProcessLocation {
     Text folder;    // ANSI folder for the platform calls, long or 8.3
     Text baseName;  // ANSI launcher name, from the long file name
     // When not empty, the folder or name cannot be used: the UTF-8 message
-    // that says which and why.
+    // that says which and why, and the exit code that says it to a program.
     Text refusal;
+    unsigned long refusalCode = 0;
 };
 
 // False when the system reports no path, or only a truncated one.
@@ -21,5 +22,5 @@ bool LocateProcess(ProcessLocation& out);
 bool Utf8FileExists(const Text& path);
 
 // A message box like App::ShowMessage, for UTF-8 text, so that a folder the
-// code page cannot hold is still named as it is.
+// code page cannot hold is still named as it is. No box where nobody sees it.
 void ShowUtf8Message(const Text& text, const char* title);

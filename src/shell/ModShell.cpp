@@ -1,8 +1,11 @@
 #include "ModShell.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
+#include "../runtime/Err.h"
 #include "../runtime/Files.h"
+#include "../runtime/Kernel.h"
 #include "../runtime/LazyFunction.h"
 #include "ShellResult.h"
 #include "hw.h"
@@ -15,6 +18,19 @@ LazyFunction<decltype(&::WaitForSingleObject)> g_waitForSingleObject("kernel32.d
 LazyFunction<decltype(&::GetLastError)> g_getLastError("kernel32.dll", "GetLastError");
 LazyFunction<decltype(&::MsgWaitForMultipleObjects)> g_msgWait("user32.dll", "MsgWaitForMultipleObjects");
 LazyFunction<decltype(&::PeekMessageA)> g_peekMessage("user32.dll", "PeekMessageA");
+LazyFunction<decltype(&::GetExitCodeProcess)> g_exitCodeProcess("kernel32.dll", "GetExitCodeProcess");
+LazyFunction<decltype(&::CoInitializeEx)> g_coInitializeEx("ole32.dll", "CoInitializeEx");
+
+// The shell may hand a start to COM components, which want the calling
+// thread in a single-threaded apartment without OLE1 DDE. Once, before the
+// first start; where it fails the shell copes as it would have anyway.
+void InitialiseComOnce() {
+    static bool tried = false;
+    if (tried) return;
+    tried = true;
+    if (auto coInitializeEx = g_coInitializeEx.Get())
+        coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+}
 
 // Blocks until the process has ended. The thread owns the hidden window, and
 // a program that sends a message to every top-level window (installers
@@ -36,22 +52,30 @@ void WaitForProcess(HANDLE process) {
     if (auto waitForSingleObject = g_waitForSingleObject.GetOrRaise()) waitForSingleObject(process, INFINITE);
 }
 
-// ShellExecuteEx, keeping the started process's handle (null when the shell
-// started none). result is the shell's success value, or the system error
-// code when the launch failed.
-HANDLE StartWithProcessHandle(HWND owner, const Text& verb, const Text& file, const Text& parameters,
-                              const Text& folder, long show, long& result) {
+// What one start through ShellExecuteEx gave.
+struct ShellStart {
+    bool started = false;
+    long result = 0;           // the shell's success value, or the system error code
+    HANDLE process = nullptr;  // null when the shell started none
+};
+
+// ShellExecuteEx, keeping the started process's handle. Where nobody can see
+// the screen the shell shows no error box either: nobody could answer it.
+ShellStart StartWithProcessHandle(HWND owner, const Text& verb, const Text& file, const Text& parameters,
+                                  const Text& folder, long show, ULONG mask) {
+    ShellStart start;
     auto shellExecuteEx = g_shellExecuteEx.GetOrRaise();
     // Bound before the launch, so binding cannot disturb the error it reads.
     auto getLastError = g_getLastError.GetOrRaise();
     if (!shellExecuteEx || !getLastError) {
-        result = ERROR_PROC_NOT_FOUND;
-        return nullptr;
+        start.result = ERROR_PROC_NOT_FOUND;
+        return start;
     }
+    InitialiseComOnce();
 
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | mask | (Kernel::WindowStationVisible() ? 0 : SEE_MASK_FLAG_NO_UI);
     info.hwnd = owner;
     info.lpVerb = verb.c_str();
     info.lpFile = file.c_str();
@@ -59,15 +83,17 @@ HANDLE StartWithProcessHandle(HWND owner, const Text& verb, const Text& file, co
     info.lpDirectory = folder.c_str();
     info.nShow = static_cast<int>(show);
 
-    if (shellExecuteEx(&info)) {
-        result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
+    start.started = shellExecuteEx(&info) != FALSE;
+    if (start.started) {
+        start.result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
     } else {
-        result = static_cast<long>(getLastError());
+        start.result = static_cast<long>(getLastError());
         // The shell's own error box can leave no system code behind; its
         // error value then says what went wrong.
-        if (result == 0) result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
+        if (start.result == 0) start.result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
     }
-    return info.hProcess;
+    start.process = info.hProcess;
+    return start;
 }
 
 }  // namespace
@@ -82,10 +108,17 @@ VBool FileExists(const Text& path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kFalse : kTrue;
 }
 
-HANDLE ShellOpen(const Text& path) {
-    if (!hw().Load()) return nullptr;  // without an owner nothing is started
-    long result;
-    return StartWithProcessHandle(hw().hWnd(), "open", path, "", "", SW_SHOWNORMAL, result);
+HANDLE ShellOpen(const Text& path, unsigned long& error) {
+    // Without an owner nothing is started.
+    if (!hw().Load()) {
+        error = Err::Number();
+        return nullptr;
+    }
+    // The user has just let this very file run: a second zone check could
+    // only ask them again.
+    ShellStart start = StartWithProcessHandle(hw().hWnd(), "open", path, "", "", SW_SHOWNORMAL, SEE_MASK_NOZONECHECKS);
+    error = start.started ? 0 : static_cast<unsigned long>(start.result);
+    return start.process;
 }
 
 VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder, const Text& verb,
@@ -99,12 +132,17 @@ VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, cons
 }
 
 long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters, const Text& folder,
-                         long show) {
-    long result;
+                         long show, unsigned long& exitCode) {
+    ShellStart start = StartWithProcessHandle(owner, verb, file, parameters, folder, show, 0);
+    exitCode = start.started ? 0 : static_cast<unsigned long>(start.result);
     // The handle stays open until the loader's own process ends.
-    if (HANDLE process = StartWithProcessHandle(owner, verb, file, parameters, folder, show, result))
-        WaitForProcess(process);
-    return result;
+    if (start.process) {
+        WaitForProcess(start.process);
+        DWORD code = 0;
+        auto exitCodeProcess = g_exitCodeProcess.GetOrRaise();
+        if (exitCodeProcess && exitCodeProcess(start.process, &code)) exitCode = code;
+    }
+    return start.result;
 }
 
 }  // namespace ModShell

@@ -16,10 +16,11 @@ namespace ModShell {
 // failure of the query is false.
 VBool FileExists(const Text& path);
 
-// Starts a file with the verb "open", owned by the hidden window, and
-// returns at once with the started process's handle, which the caller
-// closes; null when nothing was started. Reports nothing.
-HANDLE ShellOpen(const Text& path);
+// Starts the loader's own file again with the verb "open", owned by the
+// hidden window, and returns at once with the started process's handle,
+// which the caller closes; null when nothing was started. error is 0 when
+// the shell started it, else the system's error code. Reports nothing.
+HANDLE ShellOpen(const Text& path, unsigned long& error);
 
 // ShellExecuteA; true when the shell reports success.
 VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder, const Text& verb,
@@ -27,7 +28,8 @@ VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, cons
 
 // ShellExecuteEx, then blocks until the started process has ended. Returns
 // the shell's success value, or the system error code when the launch failed.
+// exitCode receives the started process's exit code, or that error code.
 long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters, const Text& folder,
-                         long show);
+                         long show, unsigned long& exitCode);
 
 }  // namespace ModShell

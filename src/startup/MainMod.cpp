@@ -6,6 +6,7 @@
 #include "../protocol/RunLocks.h"
 #include "../runtime/App.h"
 #include "../runtime/Err.h"
+#include "../runtime/ExitCodes.h"
 #include "../runtime/Kernel.h"
 #include "../runtime/LazyFunction.h"
 #include "../runtime/ProcessLocation.h"
@@ -28,12 +29,14 @@ public:
     void Pause(unsigned milliseconds) override { Kernel::Sleep(milliseconds); }
     bool LoadOwnerWindow() override { return hw().Load(); }
     InstanceLock TakeInstanceLock() override { return RunLocks::TakeInstanceLock(); }
-    void ReportInstanceLockFailure() override { RunLocks::ReportInstanceLockFailure(); }
+    unsigned long ReportInstanceLockFailure() override { return RunLocks::ReportInstanceLockFailure(); }
     bool TakeRunnerLock() override { return RunLocks::TakeRunnerLock(); }
     bool WaitingInstanceExists() override { return RunLocks::WaitingInstanceExists(); }
     bool ShowWaitWindow() override { return frmWait().Show(); }
-    void RunSetupAndWait(const Text& target) override {
-        ModShell::ShellExecuteAndWait(hw().hWnd(), "open", target, "", "", kShowNoActivate);
+    unsigned long RunSetupAndWait(const Text& target) override {
+        unsigned long exitCode = 0;
+        ModShell::ShellExecuteAndWait(hw().hWnd(), "open", target, "", "", kShowNoActivate, exitCode);
+        return exitCode;
     }
     void WriteCompletionMarker(const Text& appFolder) override { ::WriteCompletionMarker(appFolder); }
 };
@@ -47,9 +50,12 @@ public:
         bool asked = IsManifestSwitch(App::ArgumentText(), self.baseName);
         CandidatePaths candidates = BuildCandidatePaths(self.folder, self.baseName);
         for (const Text& path : candidates.path) asked = asked || Utf8FileExists(path);
-        if (asked) ShowUtf8Message(App::Refusal(), App::kTitle);
+        if (asked) {
+            ShowUtf8Message(App::Refusal(), App::kTitle);
+            App::EndProcess(App::RefusalCode());
+        }
     }
-    App::EndProcess();
+    App::EndProcess(ExitCode::kFileNotFound);
 }
 
 }  // namespace
@@ -59,11 +65,12 @@ namespace MainMod {
 void Main() {
     RestrictDllSearchToSystem();
     // A path the system cannot report whole names no setup program we could trust.
-    if (!App::Initialise()) App::EndProcess();
+    if (!App::Initialise()) App::EndProcess(ExitCode::kBadPathname);
     if (!App::Refusal().empty()) RefuseUnusableFolder();
 
     Win32Startup world;
-    switch (RunStartupSequence(world)) {
+    StartupEnd end = RunStartupSequence(world);
+    switch (end.outcome) {
     case StartupOutcome::ManifestMode:
         ModManifest::RunManifestMode();
     case StartupOutcome::Waiting:
@@ -77,7 +84,7 @@ void Main() {
     case StartupOutcome::RunnerFinished:
         break;
     }
-    App::EndProcess();
+    App::EndProcess(end.exitCode);
 }
 
 }  // namespace MainMod

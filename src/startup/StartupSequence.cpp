@@ -1,10 +1,11 @@
 #include "StartupSequence.h"
 
 #include "../protocol/LauncherName.h"
+#include "../runtime/ExitCodes.h"
 
-StartupOutcome RunStartupSequence(StartupWorld& world) {
+StartupEnd RunStartupSequence(StartupWorld& world) {
     Text launcherName = world.LauncherName();
-    if (IsManifestSwitch(world.ArgumentText(), launcherName)) return StartupOutcome::ManifestMode;
+    if (IsManifestSwitch(world.ArgumentText(), launcherName)) return {StartupOutcome::ManifestMode};
 
     Text appFolder = world.AppFolder();
     CandidatePaths candidates = BuildCandidatePaths(appFolder, launcherName);
@@ -12,29 +13,30 @@ StartupOutcome RunStartupSequence(StartupWorld& world) {
     for (const Text& path : candidates.path) {
         if (world.FileExists(path)) anyExists = true;  // every candidate is tested
     }
-    if (!anyExists) return StartupOutcome::NoCandidate;
+    if (!anyExists) return {StartupOutcome::NoCandidate, ExitCode::kFileNotFound};
 
     world.Pause(kStartupPauseMs);
-    if (!world.LoadOwnerWindow()) return StartupOutcome::Failed;
+    if (!world.LoadOwnerWindow()) return {StartupOutcome::Failed};
 
     switch (world.TakeInstanceLock()) {
     case InstanceLock::Taken:
-        return world.ShowWaitWindow() ? StartupOutcome::Waiting : StartupOutcome::Failed;
+        return {world.ShowWaitWindow() ? StartupOutcome::Waiting : StartupOutcome::Failed};
     case InstanceLock::Failed:
         // Never a waiting instance without the lock: each start would take
         // itself for the first one and relaunch itself again.
-        world.ReportInstanceLockFailure();
-        return StartupOutcome::InstanceLockFailed;
+        return {StartupOutcome::InstanceLockFailed, world.ReportInstanceLockFailure()};
     case InstanceLock::Exists:
         break;
     }
 
     Text target;
-    if (!SelectTargetPath(launcherName, candidates, target)) return StartupOutcome::RunnerNoPrefix;
+    // Without a recognised prefix there is nothing this runner could run.
+    if (!SelectTargetPath(launcherName, candidates, target))
+        return {StartupOutcome::RunnerNoPrefix, ExitCode::kFileNotFound};
     // One runner per folder: two installers at once can break the installation.
-    if (!world.TakeRunnerLock()) return StartupOutcome::RunnerBusy;
-    if (world.FileExists(target)) world.RunSetupAndWait(target);
+    if (!world.TakeRunnerLock()) return {StartupOutcome::RunnerBusy, ExitCode::kAlreadyRunning};
+    unsigned long exitCode = world.FileExists(target) ? world.RunSetupAndWait(target) : ExitCode::kFileNotFound;
     // A window closed meanwhile leaves nobody to read the marker or delete it.
     if (world.WaitingInstanceExists()) world.WriteCompletionMarker(appFolder);
-    return StartupOutcome::RunnerFinished;
+    return {StartupOutcome::RunnerFinished, exitCode};
 }

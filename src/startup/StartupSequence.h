@@ -16,8 +16,9 @@ public:
     virtual bool LoadOwnerWindow() = 0;
     // Takes the instance lock, which only the waiting instance holds.
     virtual InstanceLock TakeInstanceLock() = 0;
-    // Tells the user why the instance lock could not be taken.
-    virtual void ReportInstanceLockFailure() = 0;
+    // Tells the user why the instance lock could not be taken; returns the
+    // error code it names.
+    virtual unsigned long ReportInstanceLockFailure() = 0;
     // Takes the folder's runner lock for the rest of the process; false when
     // another runner holds it or it cannot be created.
     virtual bool TakeRunnerLock() = 0;
@@ -26,8 +27,9 @@ public:
     // Shows the waiting window modeless; false when that failed.
     virtual bool ShowWaitWindow() = 0;
     // Starts the setup program through the shell, owned by the hidden
-    // window, and returns when its process has ended.
-    virtual void RunSetupAndWait(const Text& target) = 0;
+    // window, and returns when its process has ended: with its exit code, or
+    // with the shell's error code when it could not be started.
+    virtual unsigned long RunSetupAndWait(const Text& target) = 0;
     virtual void WriteCompletionMarker(const Text& appFolder) = 0;
 };
 
@@ -42,8 +44,15 @@ enum class StartupOutcome {
     Failed,              // the owner or waiting window could not be created
 };
 
+struct StartupEnd {
+    StartupOutcome outcome;
+    // What the process ends with; the manifest mode, the waiting window and
+    // an untrapped failure decide their own.
+    unsigned long exitCode = 0;
+};
+
 constexpr unsigned kStartupPauseMs = 200;
 
 // The start-up decisions, in order: the process ends (or, for the waiting
 // role, goes on in the window's events) with the outcome returned.
-StartupOutcome RunStartupSequence(StartupWorld& world);
+StartupEnd RunStartupSequence(StartupWorld& world);

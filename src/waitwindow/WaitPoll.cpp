@@ -1,9 +1,25 @@
 #include "WaitPoll.h"
 
+#include "../runtime/ExitCodes.h"
+
 bool ClosesAtPoll(const PollFacts& facts) {
     const MarkerState& marker = facts.marker;
     bool stale = facts.stale.present && marker.writeTime == facts.stale.writeTime;
     if (marker.present && !stale) return true;
     // Without a recognised prefix the runner ran nothing: the user closes the window.
     return facts.relaunchEnded && !facts.runnerAtWork && facts.recognisedPrefix;
+}
+
+unsigned long WaitingExitCode(const WaitEnd& end) {
+    if (end.reason == CloseReason::RelaunchFailed) return ExitCode::OfFailure(end.relaunchError);
+    if (end.runnerEnded) return end.runnerCode;
+    switch (end.reason) {
+    case CloseReason::UserExit:
+        return ExitCode::kUserExit;
+    case CloseReason::Poll:  // done, by the marker, but its code never came
+    case CloseReason::Timeout:
+    case CloseReason::RelaunchFailed:
+        break;
+    }
+    return ExitCode::kTimeout;
 }

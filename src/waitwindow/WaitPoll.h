@@ -25,3 +25,23 @@ struct PollFacts {
 // process has ended with no runner left at work, so no marker is coming
 // (an unwritable folder, or a runner that deferred to one now finished).
 bool ClosesAtPoll(const PollFacts& facts);
+
+// What closed the waiting window.
+enum class CloseReason {
+    UserExit,        // X, Escape, or a request to close from outside
+    Poll,            // a poll found the run done
+    Timeout,         // the last tick of the schedule
+    RelaunchFailed,  // the runner could not be started
+};
+
+struct WaitEnd {
+    CloseReason reason = CloseReason::UserExit;
+    unsigned long relaunchError = 0;  // with RelaunchFailed
+    bool runnerEnded = false;         // the relaunched process has ended (after a short wait at a poll)
+    unsigned long runnerCode = 0;     // its exit code, when it has
+};
+
+// The waiting instance ends with its runner's code once that has ended: the
+// setup program's own, or why the runner ran none. Before then the reason
+// for closing is all it can tell.
+unsigned long WaitingExitCode(const WaitEnd& end);

@@ -20,6 +20,9 @@ constexpr unsigned kTickMs = 250;
 constexpr int16_t kOpacity = 244;
 constexpr int16_t kHighestTranslucentVersion = 5;
 constexpr DWORD kPauseBeforeEndMs = 100;
+// A runner ends right after it leaves the marker; its exit code is worth this
+// much of a wait.
+constexpr DWORD kRunnerEndWaitMs = 5000;
 constexpr UINT_PTR kTimer1Id = 1;
 
 const FormDefinition kWaitDefinition = {
@@ -101,7 +104,27 @@ void FrmWait::Form_Unload() {
     hw().Unload();
     DdeLink::Stop();
     Kernel::Sleep(kPauseBeforeEndMs);
-    App::EndProcess();
+    App::EndProcess(ExitCode());
+}
+
+unsigned long FrmWait::ExitCode() const {
+    WaitEnd end;
+    end.reason = closeReason_;
+    end.relaunchError = relaunchError_;
+    DWORD code = 0;
+    end.runnerEnded =
+        relaunched_.Valid() &&
+        ::WaitForSingleObject(relaunched_.Get(), closeReason_ == CloseReason::Poll ? kRunnerEndWaitMs : 0) ==
+            WAIT_OBJECT_0 &&
+        ::GetExitCodeProcess(relaunched_.Get(), &code);
+    end.runnerCode = code;
+    return WaitingExitCode(end);
+}
+
+void FrmWait::CloseFor(CloseReason reason) {
+    closeReason_ = reason;
+    Timer1.SetEnabled(false);
+    Unload();
 }
 
 void FrmWait::Form_MouseDown(int, int, int, int) {
@@ -121,17 +144,15 @@ void FrmWait::Timer1_Timer() {
     Err::Clear();
     switch (tick.action) {
     case TickAction::Relaunch:
-        relaunched_.Reset(ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe")));
+        relaunched_.Reset(ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe"), relaunchError_));
+        // No runner is coming: nothing is left to wait for.
+        if (relaunchError_) CloseFor(CloseReason::RelaunchFailed);
         break;
     case TickAction::Poll:
-        if (MarkerOrRunnerSaysDone()) {
-            Timer1.SetEnabled(false);
-            Unload();
-        }
+        if (MarkerOrRunnerSaysDone()) CloseFor(CloseReason::Poll);
         break;
     case TickAction::Timeout:
-        Timer1.SetEnabled(false);
-        Unload();
+        CloseFor(CloseReason::Timeout);
         break;
     case TickAction::None:
         break;

@@ -22,6 +22,8 @@ private:
     void Form_MouseDown(int button, int shift, int x, int y);
     void Form_KeyPress(int16_t& KeyAscii);
     void Timer1_Timer();
+    void CloseFor(CloseReason reason);
+    unsigned long ExitCode() const;
     void SetAsideStaleMarker();
     bool MarkerOrRunnerSaysDone() const;
     void SetLavaVisible(int index, bool visible);
@@ -33,6 +35,8 @@ private:
     bool Lava[kFrameCount];
     FormTimer Timer1;
     UniqueKernelHandle relaunched_;  // the runner this window started
+    CloseReason closeReason_ = CloseReason::UserExit;
+    unsigned long relaunchError_ = 0;
     MarkerState staleMarker_;
     bool recognisedPrefix_ = false;
 };

@@ -39,24 +39,26 @@ class SetupFaults(unittest.TestCase):
                     pass
 
     def run_loader(self, folder):
-        """Starts RUNsetup.exe in folder; returns when its window was last seen
-        and first found gone (setup-log scale)."""
+        """Starts RUNsetup.exe in folder as a deployment tool would; returns
+        when its window was last seen and first found gone (setup-log scale),
+        and its exit code."""
         self.addCleanup(self.kill_leftovers)
-        self.desktop.start(install_loader(folder, "RUNsetup.exe"))
+        exit_code = winehost.run_as_tool(self.desktop, install_loader(folder, "RUNsetup.exe"))
         self.desktop.wait_for_window(WINDOW, timeout=90)
-        return self.desktop.watch_close(WINDOW, timeout=120)
+        return self.desktop.watch_close(WINDOW, timeout=120), exit_code()
 
     def assert_nothing_left(self, folder, timeout=60):
         wait_until(lambda: not self.leftovers(), timeout, what="every loader and setup process to end")
         self.assertFalse((folder / "done").exists(), "a marker was left behind")
 
-    def test_setup_that_crashes_or_fails_ends_the_wait(self):
-        for word in ("crash", "fail"):
+    def test_setup_that_crashes_or_fails_ends_the_wait_with_its_exit_code(self):
+        for word, code in (("crash", 0xC0000005), ("fail", 7), ("3010", 3010), ("1641", 1641)):
             with self.subTest(word):
                 folder = self.desktop.folder(f"Fault-{word}")
                 setup = install_setup(folder, "setup.exe")
                 Path(str(setup) + ".cfg").write_text(f"1000 {word}")
-                closed = self.run_loader(folder)
+                closed, exit_code = self.run_loader(folder)
+                self.assertEqual(exit_code, code)
                 self.assertEqual(len(setup_starts(setup)), 1)
                 # A crash ends it right after its start line.
                 last = setup_ends(setup) if word == "fail" else setup_starts(setup)
@@ -76,7 +78,7 @@ class SetupFaults(unittest.TestCase):
         reader = self.desktop.wine([self.desktop.windows_path(reader_exe), self.desktop.windows_path(report),
                                     "Error", "180"])
         self.addCleanup(self.kill_leftovers)
-        self.desktop.start(install_loader(folder, "RUNsetup.exe"))
+        exit_code = winehost.run_as_tool(self.desktop, install_loader(folder, "RUNsetup.exe"))
         self.desktop.wait_for_window(WINDOW, timeout=90)
         box = self.desktop.wait_for_window("Error", timeout=90)
         reader.wait(timeout=60 * winehost.SLOW)
@@ -85,6 +87,9 @@ class SetupFaults(unittest.TestCase):
         self.assertTrue(self.desktop.windows(WINDOW), "the window waits while the box is up")
         self.desktop.key(box, "Return")
         self.desktop.wait_for_no_window(WINDOW, timeout=60)
+        # The shell's code for a file that is no program; Wine's box clears
+        # the thread's error, and the shell's own value (11) stands in.
+        self.assertIn(exit_code(), (11, 193), "a bad format, passed on from the runner")
         self.assert_nothing_left(folder)
 
     def test_folder_named_setup_is_no_setup_program(self):
@@ -111,7 +116,7 @@ class SetupFaults(unittest.TestCase):
         setup = install_setup(folder, "setup.exe")
         Path(str(setup) + ".cfg").write_text("0 child")
         child = install_setup(folder, "child.exe", 8000)
-        closed = self.run_loader(folder)
+        closed, _ = self.run_loader(folder)
         self.assertIsNone(winehost.close_fault(winehost.log_time_ms(setup_ends(setup)[0]), *closed))
         self.assertEqual(setup_ends(child), [], "the window waited for the child")
         self.assert_nothing_left(folder)

@@ -330,6 +330,22 @@ def install_loader(folder, name):
     return target
 
 
+def run_as_tool(desktop, exe, *args, hidden=False):
+    """Starts exe as a deployment tool does (the deploy fixture), on a desktop
+    that nobody sees if hidden; returns a function that waits for its whole
+    exit code."""
+    tools = desktop.drive_c / "DeployTool"
+    tools.mkdir(exist_ok=True)
+    if not (tools / "deploy.exe").exists():
+        shutil.copyfile(FIXTURES / "deploy.exe", tools / "deploy.exe")
+    report = Path(tempfile.mkstemp(suffix=".code", dir=tools)[1])
+    report.unlink()
+    desktop.wine([desktop.windows_path(tools / "deploy.exe"), desktop.windows_path(report),
+                  *(["hidden"] if hidden else []), desktop.windows_path(exe), *args])
+    return lambda timeout=180: int(wait_until(lambda: report.exists() and report.read_text(), timeout,
+                                              what=f"{Path(exe).name} to end"))
+
+
 def install_setup(folder, name, run_ms=1000):
     """Copies the stand-in setup program into folder; it runs for run_ms."""
     target = Path(folder) / name

@@ -24,11 +24,13 @@ public:
     void Pause(unsigned ms) override { calls.push_back("pause " + std::to_string(ms)); }
     bool LoadOwnerWindow() override { return Record("load hw", ownerLoads); }
     InstanceLock TakeInstanceLock() override { return Record("instance lock", lock); }
-    void ReportInstanceLockFailure() override { calls.push_back("report lock failure"); }
+    unsigned long ReportInstanceLockFailure() override { return Record("report lock failure", 5ul); }
     bool TakeRunnerLock() override { return Record("runner lock", runnerLockFree); }
     bool WaitingInstanceExists() override { return Record("waiting instance?", waitingLeft); }
     bool ShowWaitWindow() override { return Record("show frmWait", true); }
-    void RunSetupAndWait(const Text& target) override { calls.push_back(std::string("run ") + target.c_str()); }
+    unsigned long RunSetupAndWait(const Text& target) override {
+        return Record((std::string("run ") + target.c_str()).c_str(), setupCode);
+    }
     void WriteCompletionMarker(const Text& folder) override {
         calls.push_back(std::string("marker ") + folder.c_str());
     }
@@ -38,6 +40,7 @@ public:
     bool runnerLockFree = true;
     bool waitingLeft = true;
     bool ownerLoads = true;
+    unsigned long setupCode = 3010;
     std::vector<std::string> calls;
 
 private:
@@ -64,14 +67,14 @@ std::vector<std::string> Then(std::vector<std::string> head, const std::vector<s
 
 TEST(StartupSequence, FirstProcessTestsAllCandidatesPausesLoadsOwnerAndShowsTheWindow) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
-    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::Waiting);
+    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::Waiting);
     EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "show frmWait"}));
 }
 
 TEST(StartupSequence, RunnerStartsTheTargetThenLeavesTheMarker) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
     world.lock = InstanceLock::Exists;
-    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerFinished);
+    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::RunnerFinished);
     EXPECT_EQ(world.calls, Then(kCandidateTests,
                                 {"pause 200", "load hw", "instance lock", "runner lock", "exists C:\\Drv\\setup.exe",
                                  "run C:\\Drv\\setup.exe", "waiting instance?", "marker C:\\Drv"}));
@@ -80,7 +83,7 @@ TEST(StartupSequence, RunnerStartsTheTargetThenLeavesTheMarker) {
 TEST(StartupSequence, InstanceLockThatCannotBeMadeIsReportedAndNothingStarts) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
     world.lock = InstanceLock::Failed;
-    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::InstanceLockFailed);
+    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::InstanceLockFailed);
     EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "report lock failure"}));
 }
 
@@ -88,19 +91,19 @@ TEST(StartupSequence, RunnerDefersToOneAtWorkAndLeavesNoMarkerForAClosedWindow) 
     FakeWorld busy("RUNsetup", {"C:\\Drv\\setup.exe"});
     busy.lock = InstanceLock::Exists;
     busy.runnerLockFree = false;
-    EXPECT_EQ(RunStartupSequence(busy), StartupOutcome::RunnerBusy);
+    EXPECT_EQ(RunStartupSequence(busy).outcome, StartupOutcome::RunnerBusy);
     EXPECT_EQ(busy.calls.back(), "runner lock");
 
     FakeWorld orphan("RUNsetup", {"C:\\Drv\\setup.exe"});
     orphan.lock = InstanceLock::Exists;
     orphan.waitingLeft = false;
-    EXPECT_EQ(RunStartupSequence(orphan), StartupOutcome::RunnerFinished);
+    EXPECT_EQ(RunStartupSequence(orphan).outcome, StartupOutcome::RunnerFinished);
     EXPECT_EQ(orphan.calls.back(), "waiting instance?");
 }
 
 TEST(StartupSequence, NoCandidateEndsBeforeThePauseAndWithoutAWindow) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\other.exe"});
-    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::NoCandidate);
+    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::NoCandidate);
     EXPECT_EQ(world.calls, kCandidateTests);
 }
 
@@ -108,7 +111,7 @@ TEST(StartupSequence, RunnerWithMissingTargetStartsNothingButWritesTheMarker) {
     // Candidate 4 lets the start continue; the prefix selects candidate 1.
     FakeWorld world("RUNsetup", {"C:\\Drv\\up.exe"});
     world.lock = InstanceLock::Exists;
-    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerFinished);
+    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::RunnerFinished);
     EXPECT_EQ(world.calls.back(), "marker C:\\Drv");
     for (const std::string& call : world.calls) EXPECT_NE(call.rfind("run ", 0), 0u) << call;
 }
@@ -116,17 +119,17 @@ TEST(StartupSequence, RunnerWithMissingTargetStartsNothingButWritesTheMarker) {
 TEST(StartupSequence, RunnerWithoutRecognisedPrefixEndsWithoutMarker) {
     FakeWorld world("XYZsetup", {"C:\\Drv\\setup.exe"});
     world.lock = InstanceLock::Exists;
-    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerNoPrefix);
+    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::RunnerNoPrefix);
     EXPECT_EQ(world.calls.back(), "instance lock");
 
     FakeWorld first("XYZsetup", {"C:\\Drv\\setup.exe"});
-    EXPECT_EQ(RunStartupSequence(first), StartupOutcome::Waiting);
+    EXPECT_EQ(RunStartupSequence(first).outcome, StartupOutcome::Waiting);
 }
 
 TEST(StartupSequence, ManifestSwitchTakesOverBeforeAnyFileIsTested) {
     FakeWorld world("RUNSetup", {"C:\\Drv\\Setup.exe"});
     world.arguments = "/Addrunsetup/Manifest";
-    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::ManifestMode);
+    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::ManifestMode);
     EXPECT_TRUE(world.calls.empty());
 }
 
@@ -134,20 +137,43 @@ TEST(StartupSequence, SwitchInAnotherCaseOrWithMoreTextStartsNormally) {
     for (const char* arguments : {"/AddRUNSetup/Manifest", "/addrunsetup/manifest", "/Addrunsetup/Manifest x"}) {
         FakeWorld world("RUNSetup", {"C:\\Drv\\Setup.exe"});
         world.arguments = arguments;
-        EXPECT_EQ(RunStartupSequence(world), StartupOutcome::Waiting) << arguments;
+        EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::Waiting) << arguments;
     }
 }
 
 TEST(StartupSequence, ShortNameStillReachesTheCandidateItsPrefixSelects) {
     FakeWorld world("RUNab", {"C:\\Drv\\ab.exe"});
     world.lock = InstanceLock::Exists;
-    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::RunnerFinished);
+    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::RunnerFinished);
     EXPECT_NE(std::find(world.calls.begin(), world.calls.end(), "run C:\\Drv\\ab.exe"), world.calls.end());
 }
 
 TEST(StartupSequence, OwnerWindowThatCannotBeCreatedIsAFailure) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
     world.ownerLoads = false;
-    EXPECT_EQ(RunStartupSequence(world), StartupOutcome::Failed);
+    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::Failed);
     EXPECT_EQ(world.calls.back(), "load hw");
+}
+
+TEST(StartupSequence, EachEndGivesTheExitCodeThatSaysWhatHappened) {
+    struct Case {
+        const char* name;
+        InstanceLock lock;
+        bool runnerLockFree;
+        const char* file;
+        unsigned long exitCode;
+    } cases[] = {
+        {"RUNsetup", InstanceLock::Exists, true, "C:\\Drv\\setup.exe", 3010},  // the setup program's own
+        {"RUNsetup", InstanceLock::Exists, false, "C:\\Drv\\setup.exe", 1618},
+        {"RUNsetup", InstanceLock::Exists, true, "C:\\Drv\\up.exe", 2},  // the selected one is missing
+        {"XYZsetup", InstanceLock::Exists, true, "C:\\Drv\\setup.exe", 2},
+        {"RUNsetup", InstanceLock::Failed, true, "C:\\Drv\\setup.exe", 5},
+        {"RUNsetup", InstanceLock::Taken, true, "C:\\Drv\\other.exe", 2},
+    };
+    for (const Case& c : cases) {
+        FakeWorld world(c.name, {c.file});
+        world.lock = c.lock;
+        world.runnerLockFree = c.runnerLockFree;
+        EXPECT_EQ(RunStartupSequence(world).exitCode, c.exitCode) << c.name << " " << c.file;
+    }
 }

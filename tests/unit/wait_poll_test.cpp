@@ -37,3 +37,24 @@ TEST(WaitPoll, WithoutAMarkerOnlyAnEndedRelaunchWithNoRunnerAtWorkCloses) {
     facts.relaunchEnded = false;
     EXPECT_FALSE(ClosesAtPoll(facts)) << "before the relaunched process is up, no runner is at work either";
 }
+
+TEST(WaitPoll, TheWaitingInstanceEndsWithItsRunnersCodeOnceThatHasEnded) {
+    struct Case {
+        CloseReason reason;
+        bool runnerEnded;
+        unsigned long expected;
+    } cases[] = {
+        {CloseReason::Poll, true, 3010},         {CloseReason::UserExit, true, 3010},
+        {CloseReason::Timeout, true, 3010},      {CloseReason::UserExit, false, 1602},
+        {CloseReason::Timeout, false, 1460},     {CloseReason::Poll, false, 1460},
+        {CloseReason::RelaunchFailed, false, 2},
+    };
+    for (const Case& c : cases) {
+        WaitEnd end;
+        end.reason = c.reason;
+        end.runnerEnded = c.runnerEnded;
+        end.runnerCode = 3010;
+        end.relaunchError = 2;
+        EXPECT_EQ(WaitingExitCode(end), c.expected) << static_cast<int>(c.reason) << " " << c.runnerEnded;
+    }
+}

@@ -31,8 +31,10 @@ TEST_F(Win32Folder, FileExistsIsFalseForEmptyMalformedAndUnreachablePaths) {
 
 TEST_F(Win32Folder, ShellExecuteAndWaitReturnsOnlyAfterTheProcessHasEnded) {
     Text setup = InstallSetup("setup.exe", 3000);
-    long result = ModShell::ShellExecuteAndWait(nullptr, "open", setup, "", "", SW_SHOWNOACTIVATE);
+    unsigned long exitCode = 1;
+    long result = ModShell::ShellExecuteAndWait(nullptr, "open", setup, "", "", SW_SHOWNOACTIVATE, exitCode);
     EXPECT_GT(result, 32);
+    EXPECT_EQ(exitCode, 0u);
     // The stand-in logs its end just before it exits; the log is complete now.
     Text log = ReadFile("setup.exe.log");
     EXPECT_NE(strstr(log.c_str(), "start "), nullptr) << log.c_str();
@@ -43,8 +45,11 @@ TEST_F(Win32Folder, ShellExecuteAndWaitReturnsOnlyAfterTheProcessHasEnded) {
 TEST_F(Win32Folder, ShellExecuteAndWaitForAMissingFileReturnsTheErrorAtOnce) {
     // The shell reports the failure in its own box first; OK dismisses it.
     MessageBoxDismisser user;
-    long result = ModShell::ShellExecuteAndWait(nullptr, "open", Path("missing.exe"), "", "", SW_SHOWNOACTIVATE);
+    unsigned long exitCode = 0;
+    long result =
+        ModShell::ShellExecuteAndWait(nullptr, "open", Path("missing.exe"), "", "", SW_SHOWNOACTIVATE, exitCode);
     EXPECT_EQ(result, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(exitCode, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(Win32Folder, ShellExecuteFileReportsSuccessAndFailureAsTruthValues) {

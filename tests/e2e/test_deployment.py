@@ -1,0 +1,59 @@
+"""The loader as a deployment tool meets it: started by a program that waits
+for its exit code, on the visible desktop or where nobody sees the screen."""
+
+import unittest
+from pathlib import Path
+
+import winehost
+from winehost import install_loader, install_setup, run_as_tool, setup_starts, wait_until
+
+WINDOW = "Please wait..."
+
+
+class DeploymentTool(winehost.DesktopCase):
+    def test_where_nobody_sees_no_box_waits_and_the_code_says_what_happened(self):
+        runs = []
+        for name, content, args, code in (("Runs", "1000 3010", (), 3010), ("NoProgram", None, (), 193),
+                                          ("Nothing", "", (), 2), ("Embeds", "1000", ("/Addrunsetup/Manifest",), 0)):
+            folder = self.desktop.folder("Hidden" + name)
+            if content is None:
+                (folder / "setup.exe").write_text("This is a readme, not a program.\r\n")
+            elif content:
+                Path(str(install_setup(folder, "setup.exe")) + ".cfg").write_text(content)
+            (folder / "RUNsetup.exe.manifest").write_text('<assembly manifestVersion="1.0"/>')
+            runs.append((name, code, run_as_tool(self.desktop, install_loader(folder, "RUNsetup.exe"), *args,
+                                                 hidden=True), folder))
+        for name, code, exit_code, folder in runs:
+            with self.subTest(name):
+                self.assertEqual(exit_code(), code)
+        self.assertTrue((runs[3][3] / "RUNsetup_new.exe").exists(), "the manifest mode wrote its copy")
+        self.assertEqual(self.desktop.windows(WINDOW), [], "a window showed on the visible desktop")
+
+    def test_a_second_start_is_told_to_retry_and_escape_says_the_user_ended_it(self):
+        folder = self.desktop.folder("Twice")
+        setup = install_setup(folder, "setup.exe", 60000)
+        loader = install_loader(folder, "RUNsetup.exe")
+        first = run_as_tool(self.desktop, loader)
+        window = self.desktop.wait_for_window(WINDOW, timeout=90)
+        wait_until(lambda: setup_starts(setup), 90, what="the setup program to start")
+        self.assertEqual(run_as_tool(self.desktop, loader)(timeout=90), 1618)
+        self.desktop.key(window, "Escape")
+        self.assertEqual(first(timeout=60), 1602)
+        self.assertEqual(len(setup_starts(setup)), 1)
+
+    def test_a_relaunch_that_fails_ends_the_wait_with_its_error(self):
+        folder = self.desktop.folder("Renamed")
+        setup = install_setup(folder, "setup.exe")
+        loader = install_loader(folder, "RUNsetup.exe")
+        exit_code = run_as_tool(self.desktop, loader)
+        self.desktop.wait_for_window(WINDOW, timeout=90)
+        loader.rename(folder / "RUNother.exe")  # before the relaunch, two seconds on
+        # The shell says why on the visible desktop; once answered, nothing waits.
+        self.desktop.key(self.desktop.wait_for_window("Error", timeout=90), "Return")
+        self.assertEqual(exit_code(timeout=60), 2)
+        self.assertEqual(self.desktop.windows(WINDOW), [])
+        self.assertEqual(setup_starts(setup), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
