@@ -14,7 +14,27 @@ UniqueKernelHandle g_runnerLock;
 DWORD g_instanceLockError = 0;
 
 Text InstanceName() { return InstanceObjectName(App::ExecutablePath()); }
-Text RunnerName() { return RunnerObjectName(App::ExecutablePath()); }
+
+// The folder's identity, read once: it names the folder however it was reached.
+Text RunnerName() {
+    static Text name;
+    if (!name.empty()) return name;
+    UniqueFileHandle folder(::CreateFileA(App::Path().c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    // Some network servers give every file the index 0: that names no folder.
+    if (folder.Valid() && ::GetFileInformationByHandle(folder.Get(), &information) &&
+        (information.nFileIndexHigh | information.nFileIndexLow) != 0) {
+        FolderIdentity identity;
+        identity.volumeSerial = information.dwVolumeSerialNumber;
+        identity.fileIndex = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+        name = RunnerObjectName(identity);
+    } else {
+        name = RunnerObjectName(App::ExecutablePath());
+    }
+    return name;
+}
 
 // True while some process holds a mutex of that name. A name we may not open
 // is held by somebody all the same.

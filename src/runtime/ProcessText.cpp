@@ -38,6 +38,16 @@ bool SplitModulePath(const Text& fullPath, ModulePath& out) {
 
 namespace {
 
+Text Hex(uint64_t value, int digits) {
+    char hex[17];
+    for (int i = digits - 1; i >= 0; --i) {
+        hex[i] = "0123456789abcdef"[value & 0xF];
+        value >>= 4;
+    }
+    hex[digits] = '\0';
+    return Text(hex);
+}
+
 // FNV-1a over the case-folded path, as hex: kernel object names may not hold
 // backslashes, and Windows paths compare without regard to case.
 Text PathHash(const Text& path) {
@@ -47,14 +57,12 @@ Text PathHash(const Text& path) {
         hash ^= static_cast<unsigned char>(folded[i]);
         hash *= 1099511628211ull;
     }
-    char hex[17];
-    for (int i = 15; i >= 0; --i) {
-        hex[i] = "0123456789abcdef"[hash & 0xF];
-        hash >>= 4;
-    }
-    hex[16] = '\0';
-    return Text(hex);
+    return Hex(hash, 16);
 }
+
+// Machine-wide: the folder, its setup program and its marker are shared by
+// every session on the machine, so its one runner must be too.
+const char kRunnerPrefix[] = "Global\\SetupLoader.Runner.";
 
 }  // namespace
 
@@ -63,5 +71,9 @@ Text InstanceObjectName(const Text& executablePath) { return Text("Local\\SetupL
 Text RunnerObjectName(const Text& executablePath) {
     ModulePath parts;
     Text folder = SplitModulePath(executablePath, parts) ? parts.folder : executablePath;
-    return Text("Local\\SetupLoader.Runner.") + PathHash(folder);
+    return Text(kRunnerPrefix) + PathHash(folder);
+}
+
+Text RunnerObjectName(const FolderIdentity& folder) {
+    return Text(kRunnerPrefix) + Hex(folder.volumeSerial, 8) + "." + Hex(folder.fileIndex, 16);
 }

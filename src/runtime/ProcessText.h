@@ -23,6 +23,16 @@ bool SplitModulePath(const Text& fullPath, ModulePath& out);
 // name, and other files get other names.
 Text InstanceObjectName(const Text& executablePath);
 
+// What names a folder whatever path reaches it (a drive letter or a share, a
+// link or a junction, any letter case): its volume and its index there.
+struct FolderIdentity {
+    uint32_t volumeSerial = 0;
+    uint64_t fileIndex = 0;
+};
+
 // Name of the kernel object that a runner holds while it works: one per
-// folder, so that loaders of one folder never run two setups at once.
+// folder and machine, so that loaders of one folder never run two setups at
+// once, from any session and through any path.
+Text RunnerObjectName(const FolderIdentity& folder);
+// The same by the folder's path, for a folder whose identity cannot be read.
 Text RunnerObjectName(const Text& executablePath);

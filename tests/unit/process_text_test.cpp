@@ -44,12 +44,16 @@ TEST(InstanceObjectName, SameExecutableAnyCaseSameNameOtherFileOtherName) {
     for (size_t i = 0; i < rest.length(); ++i) EXPECT_NE(rest[i], '\\');
 }
 
-TEST(RunnerObjectName, OnePerFolderWhateverTheLoaderNameOrCase) {
+TEST(RunnerObjectName, OnePerFolderAndMachineWhateverTheLoaderNameOrCase) {
     Text runner = RunnerObjectName("C:\\Drv\\RUNsetup.exe");
     EXPECT_TRUE(runner == RunnerObjectName("c:\\DRV\\LOADsetup.exe"));
     EXPECT_FALSE(runner == RunnerObjectName("C:\\Drv2\\RUNsetup.exe"));
     EXPECT_FALSE(runner == InstanceObjectName("C:\\Drv\\RUNsetup.exe"));
-    EXPECT_STREQ(runner.Left(25).c_str(), "Local\\SetupLoader.Runner.");
+    EXPECT_STREQ(runner.Left(26).c_str(), "Global\\SetupLoader.Runner.");
+    // By identity, each of volume and index tells folders apart.
+    EXPECT_STREQ(RunnerObjectName(FolderIdentity{0x1234abcd, 0x10000000005}).c_str(),
+                 "Global\\SetupLoader.Runner.1234abcd.0000010000000005");
+    EXPECT_FALSE(RunnerObjectName(FolderIdentity{1, 5}) == RunnerObjectName(FolderIdentity{2, 5}));
 }
 
 TEST(CompletionMarker, IsTheQuotedWordAndALineEndInEightBytes) {
