@@ -1,4 +1,5 @@
 #pragma once
+#include "AnsiPath.h"
 #include "Text.h"
 
 // Where the running executable lives, read with the wide calls.
@@ -15,6 +16,10 @@ struct ProcessLocation {
 
 // False when the system reports no path, or only a truncated one.
 bool LocateProcess(ProcessLocation& out);
+
+// A wide text in a code page (CP_ACP: the ANSI one); exact when every
+// character is represented and the text converts back unchanged.
+AnsiText FromWide(const wchar_t* text, int length, unsigned codePage);
 
 // FileExists for a UTF-8 path, through the wide calls: it reaches files in
 // folders that the ANSI calls cannot name.
