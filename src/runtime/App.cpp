@@ -23,6 +23,7 @@ Text Refusal() { return Info().refusal; }
 Text ArgumentText() { return ArgumentTextFrom(::GetCommandLineA()); }
 Text Path() { return Info().folder; }
 Text EXEName() { return Info().baseName; }
+const CharacterWidths& AnsiWidths() { return Info().ansiWidths; }
 Text ExecutablePath() { return Info().identity; }
 
 void ShowMessage(const Text& text) { ::MessageBoxA(nullptr, text.c_str(), kTitle, MB_OK); }

@@ -35,6 +35,13 @@ private:
     wchar_t* data_;
 };
 
+CharacterWidths AnsiCharacterWidths() {
+    UINT codePage = ::GetACP();
+    CPINFO info;
+    if (!::GetCPInfo(codePage, &info)) return CharacterWidths(codePage, nullptr, 0);
+    return CharacterWidths(codePage, info.LeadByte, MAX_LEADBYTES);
+}
+
 // The system turns an ANSI name back into a wide one to find the file: only
 // a text that comes back as it was names the file it came from.
 bool ConvertsBack(const AnsiText& converted, const wchar_t* text, int length, UINT codePage) {
@@ -108,6 +115,7 @@ AnsiText FromWide(const wchar_t* text, int length, UINT codePage) {
 }
 
 bool LocateProcess(ProcessLocation& out) {
+    out.ansiWidths = AnsiCharacterWidths();
     auto moduleFileName = g_moduleFileName.Get();
     WideBuffer module, longPath;
     if (!moduleFileName || !module.Get() || !longPath.Get()) return LocateByAnsiPath(out);

@@ -1,5 +1,6 @@
 #pragma once
 #include "AnsiPath.h"
+#include "CodePage.h"
 #include "Text.h"
 
 // Where the running executable lives, read with the wide calls.
@@ -9,6 +10,8 @@ struct ProcessLocation {
     Text identity;
     Text folder;    // ANSI folder for the platform calls, long or 8.3
     Text baseName;  // ANSI launcher name, from the long file name
+    // How the ANSI code page splits baseName into characters.
+    CharacterWidths ansiWidths;
     // When not empty, the folder or name cannot be used: the UTF-8 message
     // that says which and why.
     Text refusal;

@@ -273,6 +273,23 @@ class ManifestMode(unittest.TestCase):
                 self.wait_for_exit("Setup.exe")
                 self.assertFalse((folder / (LOADER_NAME + "_new.exe")).exists())
 
+    def test_a_japanese_name_matches_its_switch_and_finds_its_setup_program(self):
+        # Code page 932: the second byte of ア (83 41) is the letter A, which
+        # folding byte by byte made a (83 61, another character).
+        with winehost.WineDesktop(lang="ja_JP.UTF-8") as desktop:
+            folder = desktop.folder("drv")
+            loader = winehost.install_loader(folder, "RUNア.exe")
+            (folder / "RUNア.exe.manifest").write_bytes(MANIFEST)
+            desktop.start(loader, "/Addrunア/Manifest")
+            desktop.key(desktop.wait_for_window(BOX, timeout=180), "Return")
+            desktop.wait_for_no_window(BOX, timeout=60)
+            self.assertEqual(resource_bytes(folder / "RUNア_new.exe", 24, 1, 0), MANIFEST)
+            setup = winehost.install_setup(folder, "ア.exe", run_ms=500)
+            desktop.start(loader)
+            wait_until(lambda: winehost.setup_ends(setup), 180, what="the setup program to end")
+            desktop.wait_for_no_window("Please wait...", timeout=60)
+            self.assertEqual(len(winehost.setup_starts(setup)), 1)
+
     # --- failures ----------------------------------------------------------------------
 
     def test_an_earlier_copy_that_cannot_be_replaced_names_the_failure_and_the_file(self):
