@@ -106,14 +106,17 @@ class ManifestMode(unittest.TestCase):
         self.assertEqual(box["icon"], "no", "no icon")
         return box["text"]
 
-    def hold(self, path, sharing):
-        """Keeps path open in another Wine process until the returned release is called."""
+    def hold(self, path, sharing, ms=None):
+        """Keeps path open in another Wine process until the returned release is called;
+        with ms, for that long from when path can be opened, and returns the process."""
         held = self.tools / (Path(path).name + ".held")
         release = self.tools / (Path(path).name + ".release")
         held.unlink(missing_ok=True)
         release.unlink(missing_ok=True)
         proc = self.desktop.wine([self.win(self.tools / "holdopen.exe"), self.win(path), sharing,
-                                  self.win(held), self.win(release)])
+                                  self.win(held), str(ms) if ms else self.win(release)])
+        if ms:
+            return proc
         wait_until(held.exists, 120, what="the file to be held open")
 
         def release_it():
@@ -319,6 +322,26 @@ class ManifestMode(unittest.TestCase):
         self.assertIn("(error ", text)
         self.assertNotIn(SUCCESS_TAIL, text)
         self.assertFalse((folder / (LOADER_NAME + "_new.exe")).exists())
+
+    def test_a_copy_that_a_scanner_holds_for_a_second_is_still_embedded(self):
+        # A scanner reads the new .exe: an earlier copy as the mode starts, or
+        # the fresh copy the moment it is written (any step after the copy).
+        for earlier in (True, False):
+            with self.subTest(earlier=earlier):
+                folder = self.case_folder(str(earlier))
+                (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+                copy = folder / (LOADER_NAME + "_new.exe")
+                if earlier:
+                    copy.write_bytes(b"earlier copy")
+                scanner = self.hold(copy, "none", ms=1000)
+                if earlier:
+                    wait_until((self.tools / (copy.name + ".held")).exists, 120, what="the copy to be held")
+                text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
+                self.assertTrue(text.endswith(SUCCESS_TAIL), text)
+                self.assertEqual(scanner.wait(timeout=120 * winehost.SLOW), 0, "the scanner held the copy")
+                self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
+                checked = subprocess.run(["osslsigncode", "verify", "-in", str(copy)], capture_output=True, text=True)
+                self.assertNotIn("invalid PE checksum", checked.stdout)
 
     def test_a_resource_update_that_fails_is_reported_never_as_success(self):
         folder = self.case_folder()
