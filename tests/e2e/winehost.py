@@ -85,9 +85,7 @@ class WineDesktop:
         if dll_overrides:
             self.env["WINEDLLOVERRIDES"] += ";" + dll_overrides
         if lang:  # Wine's ANSI code page follows the locale: ja_JP.UTF-8 gives 932
-            for name in ("LC_ALL", "LC_CTYPE"):
-                self.env.pop(name, None)
-            self.env["LANG"] = lang
+            self.env.update(LANG=lang, LC_ALL=lang)
         self._spawn(["openbox", "--sm-disable"])
         wait_until(self._window_manager_running, 20, what="openbox")
         subprocess.run(["wineserver", "-p"], env=self.env, timeout=60)
