@@ -44,6 +44,8 @@ wrestool                    icoutils
 makensis                    nsis
 osslsigncode                osslsigncode
 openssl                     openssl
+locale                      libc-bin
+locale-gen                  locales
 qemu-i386-static            qemu-user-static  emulator
 TABLE
 )
@@ -101,6 +103,16 @@ if [ ${#need_packages[@]} -gt 0 ]; then
     as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
         "${need_packages[@]}" >/dev/null
+fi
+
+# Wine takes its ANSI code page from the locale (ja_JP gives 932), but names
+# files right only in a locale that exists on this side: the tests of
+# Japanese names need ja_JP.UTF-8 generated.
+if ! locale -a 2>/dev/null | grep -ix 'ja_JP\.utf-\?8' >/dev/null; then
+    say "Generating the locale ja_JP.UTF-8"
+    as_root sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)$/\1/' /etc/locale.gen 2>/dev/null || true
+    grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen --keep-existing >/dev/null
 fi
 
 # Some kernels run no 32-bit Linux programs, and 32-bit Wine is one. There a

@@ -4,6 +4,7 @@
 #include "../runtime/Err.h"
 #include "../runtime/ExitCodes.h"
 #include "../runtime/Files.h"
+#include "../runtime/Kernel.h"
 #include "../runtime/LazyFunction.h"
 #include "../runtime/UniqueHandle.h"
 #include "../shell/ModShell.h"
@@ -19,6 +20,11 @@ constexpr WORD kManifestType = 24;  // RT_MANIFEST
 constexpr WORD kManifestName = 1;
 constexpr WORD kNeutralLanguage = 0;
 constexpr const char* kCannotOpenForUpdate = "The file could not be opened for a resource update";
+// An on-access scanner reads a fresh executable for a moment, and whoever
+// opens it meanwhile meets a sharing or lock violation: such a step is tried
+// again for this long before it counts as failed.
+constexpr DWORD kHeldRetryMs = 2000;
+constexpr DWORD kHeldPauseMs = 50;
 
 LazyFunction<decltype(&::BeginUpdateResourceA)> g_beginUpdate("kernel32.dll", "BeginUpdateResourceA");
 LazyFunction<decltype(&::UpdateResourceA)> g_update("kernel32.dll", "UpdateResourceA");
@@ -45,6 +51,20 @@ bool ReadManifest(const Text& path, Text& bytes) {
 bool RaiseUpdateFailure(const char* what) {
     Err::RaiseSystem(::GetLastError(), what);
     return false;
+}
+
+// Runs step until it succeeds, fails for another reason than a file held
+// by another program, or the time is up; the last failure stays raised.
+template <class Step>
+bool RetryWhileHeld(Step step) {
+    DWORD start = ::GetTickCount();
+    while (!step()) {
+        bool held = Err::Number() == ERROR_SHARING_VIOLATION || Err::Number() == ERROR_LOCK_VIOLATION;
+        if (!held || ::GetTickCount() - start >= kHeldRetryMs) return false;
+        Kernel::Sleep(kHeldPauseMs);
+        Err::Clear();
+    }
+    return true;
 }
 
 // Reads the whole file open on handle, lets edit change the bytes and return
@@ -82,16 +102,26 @@ bool ClaimForUpdate(const Text& copyPath) {
            RaiseUpdateFailure("The old signature could not be removed");
 }
 
-// The resource update leaves the header's checksum as it was. Best effort:
-// the manifest is in by now, and a stale checksum stops neither the copy from
-// running nor a signing tool, which writes its own.
-void FixChecksum(const Text& copyPath) {
+// The resource update leaves the header's checksum as it was. A copy left
+// with a stale one is no finished copy: the failure is reported.
+bool FixChecksum(const Text& copyPath) {
+    const char* failure = "The checksum could not be written";
     UniqueFileHandle file = OpenExclusive(copyPath);
+    if (!file.Valid()) return RaiseUpdateFailure(failure);
     auto update = [](unsigned char* image, size_t length) {
         PeImage::UpdateChecksum(image, length);
         return length;
     };
-    if (file.Valid()) EditImage(file.Get(), update);
+    return EditImage(file.Get(), update) || RaiseUpdateFailure(failure);
+}
+
+// Wine's resource update fails without a code while another program holds
+// the file: an exclusive open then asks the file itself.
+bool RaiseResourceFailure(const Text& copyPath, const char* what) {
+    DWORD code = ::GetLastError();
+    if (code == ERROR_SUCCESS && !OpenExclusive(copyPath).Valid()) code = ::GetLastError();
+    Err::RaiseSystem(code, what);
+    return false;
 }
 
 bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
@@ -101,16 +131,15 @@ bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
     if (!beginUpdate || !update || !endUpdate || !ClaimForUpdate(copyPath)) return false;
 
     HANDLE session = beginUpdate(copyPath.c_str(), FALSE);
-    if (!session) return RaiseUpdateFailure(kCannotOpenForUpdate);
+    if (!session) return RaiseResourceFailure(copyPath, kCannotOpenForUpdate);
     if (!update(session, MAKEINTRESOURCEA(kManifestType), MAKEINTRESOURCEA(kManifestName), kNeutralLanguage,
                 const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.length()))) {
         RaiseUpdateFailure("The manifest resource could not be added");
         endUpdate(session, TRUE);  // discard: nothing half-written
         return false;
     }
-    if (!endUpdate(session, FALSE)) return RaiseUpdateFailure("The resources could not be written");
-    FixChecksum(copyPath);
-    return true;
+    if (!endUpdate(session, FALSE)) return RaiseResourceFailure(copyPath, "The resources could not be written");
+    return FixChecksum(copyPath);
 }
 
 [[noreturn]] void Finish(const Text& message, unsigned long exitCode) {
@@ -127,7 +156,9 @@ EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath) {
     if (!ReadManifest(executablePath + ".manifest", bytes)) return EmbedResult::ReadFailed;
     // Updating with no data would delete the copy's manifest instead.
     if (bytes.empty()) return EmbedResult::Empty;
-    return WriteManifestResource(copyPath, bytes) ? EmbedResult::Embedded : EmbedResult::UpdateFailed;
+    // Every step of the update can be run again on the copy it left.
+    bool written = RetryWhileHeld([&] { return WriteManifestResource(copyPath, bytes); });
+    return written ? EmbedResult::Embedded : EmbedResult::UpdateFailed;
 }
 
 void RunManifestMode() {
@@ -144,7 +175,7 @@ void RunManifestMode() {
     unsigned long length = 0;
     if (!MeasureManifest(files.manifest, length)) ReportUntrappedFailure();
     if (length == 0) Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
-    if (!Files::Copy(files.loader, files.copy)) ReportUntrappedFailure();
+    if (!RetryWhileHeld([&] { return Files::Copy(files.loader, files.copy); })) ReportUntrappedFailure();
     // A loader kept read-only (from a disc or version control) passes the bit
     // on to its copy, which the update must rewrite.
     DWORD attributes = ::GetFileAttributesA(files.copy.c_str());

@@ -2,11 +2,12 @@
 
 Text JoinPath(const Text& folder, const Text& name) { return folder + "\\" + name; }
 
-CandidatePaths BuildCandidatePaths(const Text& appFolder, const Text& launcherName) {
+CandidatePaths BuildCandidatePaths(const Text& appFolder, const Text& launcherName, const CharacterWidths& widths) {
     CandidatePaths result;
+    Text rest;
     for (int k = 0; k < kCandidateCount; ++k) {
-        size_t dropped = static_cast<size_t>(k) + 3;
-        if (launcherName.length() >= dropped) result.path[k] = JoinPath(appFolder, launcherName.Mid(dropped) + ".exe");
+        if (widths.DropCharacters(launcherName, static_cast<size_t>(k) + 3, rest))
+            result.path[k] = JoinPath(appFolder, rest + ".exe");
     }
     return result;
 }
@@ -34,8 +35,10 @@ bool SelectTargetPath(const Text& launcherName, const CandidatePaths& candidates
     return false;
 }
 
-Text ManifestSwitch(const Text& launcherName) { return Text("/Add") + launcherName.ToLowerAscii() + "/Manifest"; }
+Text ManifestSwitch(const Text& launcherName, const CharacterWidths& widths) {
+    return Text("/Add") + widths.ToLowerAscii(launcherName) + "/Manifest";
+}
 
-bool IsManifestSwitch(const Text& argumentText, const Text& launcherName) {
-    return argumentText == ManifestSwitch(launcherName);
+bool IsManifestSwitch(const Text& argumentText, const Text& launcherName, const CharacterWidths& widths) {
+    return argumentText == ManifestSwitch(launcherName, widths);
 }

@@ -1,7 +1,10 @@
 #pragma once
+#include "../runtime/CodePage.h"
 #include "../runtime/Text.h"
 
-// Decoding of the loader's own name into the setup program beside it.
+// Decoding of the loader's own name into the setup program beside it. The
+// name is cut and case-folded by the characters of its code page (widths);
+// the default, one byte a character, serves ASCII and 1252 names.
 
 constexpr int kCandidateCount = 4;
 
@@ -12,15 +15,18 @@ struct CandidatePaths {
     Text path[kCandidateCount];
 };
 
-CandidatePaths BuildCandidatePaths(const Text& appFolder, const Text& launcherName);
+CandidatePaths BuildCandidatePaths(const Text& appFolder, const Text& launcherName,
+                                   const CharacterWidths& widths = CharacterWidths());
 
 // The candidate the launcher name's prefix selects, or false when the name
-// carries no recognised prefix.
+// carries no recognised prefix. The prefixes are ASCII, and no lead byte is,
+// so comparing bytes compares whole characters in every code page.
 bool SelectTargetPath(const Text& launcherName, const CandidatePaths& candidates, Text& target);
 
 // "/Add" + lower-case launcher name + "/Manifest".
-Text ManifestSwitch(const Text& launcherName);
-bool IsManifestSwitch(const Text& argumentText, const Text& launcherName);
+Text ManifestSwitch(const Text& launcherName, const CharacterWidths& widths = CharacterWidths());
+bool IsManifestSwitch(const Text& argumentText, const Text& launcherName,
+                      const CharacterWidths& widths = CharacterWidths());
 
 // folder + "\" + name, without looking at the folder's last character.
 Text JoinPath(const Text& folder, const Text& name);

@@ -25,6 +25,7 @@ unsigned long RefusalCode() { return Info().refusalCode; }
 Text ArgumentText() { return ArgumentTextFrom(::GetCommandLineA()); }
 Text Path() { return Info().folder; }
 Text EXEName() { return Info().baseName; }
+const CharacterWidths& AnsiWidths() { return Info().ansiWidths; }
 Text ExecutablePath() { return Info().identity; }
 
 void ShowMessage(const Text& text) {

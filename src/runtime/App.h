@@ -1,4 +1,5 @@
 #pragma once
+#include "CodePage.h"
 #include "Text.h"
 
 // What the process knows about itself, and its end.
@@ -20,6 +21,8 @@ unsigned long RefusalCode();
 Text ArgumentText();
 Text Path();     // the folder that holds the executable, as ANSI calls take it (long or 8.3)
 Text EXEName();  // the executable's long base name
+// How the ANSI code page splits text such as EXEName into characters.
+const CharacterWidths& AnsiWidths();
 // The executable's long path in UTF-8, the same for every start of one file
 // (by its long or its short path): the identity of this loader.
 Text ExecutablePath();

@@ -1,11 +1,14 @@
 #include "ProcessLocation.h"
 
 #include "AnsiPath.h"
+#include "CodePage.h"
 #include "ExitCodes.h"
 #include "Kernel.h"
 #include "LazyFunction.h"
 #include "ProcessText.h"
 #include "Win32.h"
+
+#include <string.h>
 
 namespace {
 
@@ -34,25 +37,23 @@ private:
     wchar_t* data_;
 };
 
-AnsiText FromWide(const wchar_t* text, int length, UINT codePage) {
-    AnsiText out;
-    if (length <= 0) return out;
-    // The used-default flag is only defined for code pages other than UTF-8.
-    bool checked = codePage != CP_UTF8;
-    DWORD flags = checked ? WC_NO_BEST_FIT_CHARS : 0;
-    BOOL usedDefault = FALSE;
-    int size =
-        ::WideCharToMultiByte(codePage, flags, text, length, nullptr, 0, nullptr, checked ? &usedDefault : nullptr);
-    if (size <= 0) return out;
-    char* bytes = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, size));
-    if (!bytes) return out;
-    size = ::WideCharToMultiByte(codePage, flags, text, length, bytes, size, nullptr, checked ? &usedDefault : nullptr);
-    if (size > 0) {
-        out.text = Text(bytes, size);
-        out.exact = !usedDefault;
-    }
-    ::HeapFree(::GetProcessHeap(), 0, bytes);
-    return out;
+CharacterWidths AnsiCharacterWidths() {
+    UINT codePage = ::GetACP();
+    CPINFO info;
+    if (!::GetCPInfo(codePage, &info)) return CharacterWidths(codePage, nullptr, 0);
+    return CharacterWidths(codePage, info.LeadByte, MAX_LEADBYTES);
+}
+
+// The system turns an ANSI name back into a wide one to find the file: only
+// a text that comes back as it was names the file it came from.
+bool ConvertsBack(const AnsiText& converted, const wchar_t* text, int length, UINT codePage) {
+    wchar_t* back = static_cast<wchar_t*>(::HeapAlloc(::GetProcessHeap(), 0, length * sizeof(wchar_t)));
+    if (!back) return false;
+    int backLength = ::MultiByteToWideChar(codePage, 0, converted.text.data(),
+                                           static_cast<int>(converted.text.length()), back, length);
+    bool same = backLength == length && memcmp(back, text, length * sizeof(wchar_t)) == 0;
+    ::HeapFree(::GetProcessHeap(), 0, back);
+    return same;
 }
 
 Text Utf8(const wchar_t* text, int length) { return FromWide(text, length, CP_UTF8).text; }
@@ -94,7 +95,29 @@ bool LocateByAnsiPath(ProcessLocation& out) {
 
 }  // namespace
 
+AnsiText FromWide(const wchar_t* text, int length, UINT codePage) {
+    AnsiText out;
+    if (length <= 0) return out;
+    if (codePage == CP_ACP) codePage = ::GetACP();
+    bool flagged = TakesExactnessFlags(codePage);
+    DWORD flags = flagged ? WC_NO_BEST_FIT_CHARS : 0;
+    BOOL usedDefault = FALSE;
+    BOOL* askUsedDefault = flagged ? &usedDefault : nullptr;
+    int size = ::WideCharToMultiByte(codePage, flags, text, length, nullptr, 0, nullptr, askUsedDefault);
+    if (size <= 0) return out;
+    char* bytes = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, size));
+    if (!bytes) return out;
+    size = ::WideCharToMultiByte(codePage, flags, text, length, bytes, size, nullptr, askUsedDefault);
+    if (size > 0) {
+        out.text = Text(bytes, size);
+        out.exact = !usedDefault && ConvertsBack(out, text, length, codePage);
+    }
+    ::HeapFree(::GetProcessHeap(), 0, bytes);
+    return out;
+}
+
 bool LocateProcess(ProcessLocation& out) {
+    out.ansiWidths = AnsiCharacterWidths();
     auto moduleFileName = g_moduleFileName.Get();
     WideBuffer module, longPath;
     if (!moduleFileName || !module.Get() || !longPath.Get()) return LocateByAnsiPath(out);

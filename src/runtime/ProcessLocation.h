@@ -1,4 +1,6 @@
 #pragma once
+#include "AnsiPath.h"
+#include "CodePage.h"
 #include "Text.h"
 
 // Where the running executable lives, read with the wide calls.
@@ -8,6 +10,8 @@ struct ProcessLocation {
     Text identity;
     Text folder;    // ANSI folder for the platform calls, long or 8.3
     Text baseName;  // ANSI launcher name, from the long file name
+    // How the ANSI code page splits baseName into characters.
+    CharacterWidths ansiWidths;
     // When not empty, the folder or name cannot be used: the UTF-8 message
     // that says which and why, and the exit code that says it to a program.
     Text refusal;
@@ -16,6 +20,10 @@ struct ProcessLocation {
 
 // False when the system reports no path, or only a truncated one.
 bool LocateProcess(ProcessLocation& out);
+
+// A wide text in a code page (CP_ACP: the ANSI one); exact when every
+// character is represented and the text converts back unchanged.
+AnsiText FromWide(const wchar_t* text, int length, unsigned codePage);
 
 // FileExists for a UTF-8 path, through the wide calls: it reaches files in
 // folders that the ANSI calls cannot name.

@@ -25,6 +25,7 @@ public:
     Text ArgumentText() override { return App::ArgumentText(); }
     Text AppFolder() override { return App::Path(); }
     Text LauncherName() override { return App::EXEName(); }
+    CharacterWidths AnsiWidths() override { return App::AnsiWidths(); }
     bool FileExists(const Text& path) override { return ModShell::FileExists(path) != kFalse; }
     void Pause(unsigned milliseconds) override { Kernel::Sleep(milliseconds); }
     bool LoadOwnerWindow() override { return hw().Load(); }
@@ -47,8 +48,9 @@ public:
 [[noreturn]] void RefuseUnusableFolder() {
     ModulePath self;
     if (SplitModulePath(App::ExecutablePath(), self)) {
-        bool asked = IsManifestSwitch(App::ArgumentText(), self.baseName);
-        CandidatePaths candidates = BuildCandidatePaths(self.folder, self.baseName);
+        CharacterWidths utf8(kCodePageUtf8, nullptr, 0);  // the path here is UTF-8
+        bool asked = IsManifestSwitch(App::ArgumentText(), self.baseName, utf8);
+        CandidatePaths candidates = BuildCandidatePaths(self.folder, self.baseName, utf8);
         for (const Text& path : candidates.path) asked = asked || Utf8FileExists(path);
         if (asked) {
             ShowUtf8Message(App::Refusal(), App::kTitle);

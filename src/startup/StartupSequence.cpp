@@ -5,10 +5,11 @@
 
 StartupEnd RunStartupSequence(StartupWorld& world) {
     Text launcherName = world.LauncherName();
-    if (IsManifestSwitch(world.ArgumentText(), launcherName)) return {StartupOutcome::ManifestMode};
+    CharacterWidths widths = world.AnsiWidths();
+    if (IsManifestSwitch(world.ArgumentText(), launcherName, widths)) return {StartupOutcome::ManifestMode};
 
     Text appFolder = world.AppFolder();
-    CandidatePaths candidates = BuildCandidatePaths(appFolder, launcherName);
+    CandidatePaths candidates = BuildCandidatePaths(appFolder, launcherName, widths);
     bool anyExists = false;
     for (const Text& path : candidates.path) {
         if (world.FileExists(path)) anyExists = true;  // every candidate is tested

@@ -1,5 +1,6 @@
 #pragma once
 #include "../protocol/RunLocks.h"
+#include "../runtime/CodePage.h"
 #include "../runtime/Text.h"
 
 // What start-up needs from the outside world. The Win32 loader implements it
@@ -10,6 +11,8 @@ public:
     virtual Text ArgumentText() = 0;
     virtual Text AppFolder() = 0;
     virtual Text LauncherName() = 0;
+    // How the ANSI code page splits the launcher name into characters.
+    virtual CharacterWidths AnsiWidths() = 0;
     virtual bool FileExists(const Text& path) = 0;
     virtual void Pause(unsigned milliseconds) = 0;
     // Loads the hidden owner window; false when that failed.

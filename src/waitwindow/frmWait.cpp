@@ -77,7 +77,8 @@ void FrmWait::Form_Load() {
 
 void FrmWait::SetAsideStaleMarker() {
     Text target;
-    recognisedPrefix_ = SelectTargetPath(App::EXEName(), BuildCandidatePaths(App::Path(), App::EXEName()), target);
+    recognisedPrefix_ =
+        SelectTargetPath(App::EXEName(), BuildCandidatePaths(App::Path(), App::EXEName(), App::AnsiWidths()), target);
     // No runner of this window exists yet: a marker here is left from an
     // earlier run. One that stays (it cannot be deleted, or a runner at work
     // may still rewrite it) is remembered and counts only once rewritten.

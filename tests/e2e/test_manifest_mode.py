@@ -273,6 +273,20 @@ class ManifestMode(unittest.TestCase):
                 self.wait_for_exit("Setup.exe")
                 self.assertFalse((folder / (LOADER_NAME + "_new.exe")).exists())
 
+    def test_a_japanese_name_matches_its_switch_and_finds_its_setup_program(self):
+        # Code page 932: the second byte of ア (83 41) is the letter A.
+        with winehost.WineDesktop(lang="ja_JP.UTF-8") as desktop:
+            folder = desktop.folder("drv")
+            loader = winehost.install_loader(folder, "RUNア.exe")
+            (folder / "RUNア.exe.manifest").write_bytes(MANIFEST)
+            desktop.start(loader, "/Addrunア/Manifest")
+            desktop.key(desktop.wait_for_window(BOX, timeout=180), "Return")
+            self.assertEqual(resource_bytes(folder / "RUNア_new.exe", 24, 1, 0), MANIFEST)
+            setup = winehost.install_setup(folder, "ア.exe", run_ms=500)
+            desktop.start(loader)
+            wait_until(lambda: winehost.setup_ends(setup), 180, what="the setup program to end")
+            self.assertEqual(len(winehost.setup_starts(setup)), 1)
+
     # --- failures ----------------------------------------------------------------------
 
     def test_an_earlier_copy_that_cannot_be_replaced_names_the_failure_and_the_file(self):
@@ -302,6 +316,25 @@ class ManifestMode(unittest.TestCase):
         self.assertIn("(error ", text)
         self.assertNotIn(SUCCESS_TAIL, text)
         self.assertFalse((folder / (LOADER_NAME + "_new.exe")).exists())
+
+    def test_a_copy_that_a_scanner_holds_for_a_second_is_still_embedded(self):
+        # Held as the mode starts (an earlier copy), or from the moment the fresh copy is written.
+        for earlier in (True, False):
+            with self.subTest(earlier=earlier):
+                folder = self.case_folder(str(earlier))
+                (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+                copy, held = folder / (LOADER_NAME + "_new.exe"), folder / "held"
+                if earlier:
+                    copy.write_bytes(b"earlier copy")
+                scanner = self.desktop.wine([self.win(self.tools / "holdopen.exe"), self.win(copy), "none",
+                                             self.win(held), "1000"])
+                wait_until(lambda: held.exists() or not earlier, 120, what="the earlier copy to be held")
+                text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
+                self.assertTrue(text.endswith(SUCCESS_TAIL), text)
+                self.assertEqual(scanner.wait(timeout=120 * winehost.SLOW), 0, "the scanner held the copy")
+                self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
+                checked = subprocess.run(["osslsigncode", "verify", "-in", str(copy)], capture_output=True, text=True)
+                self.assertNotIn("invalid PE checksum", checked.stdout)
 
     def test_a_resource_update_that_fails_is_reported_never_as_success(self):
         folder = self.case_folder()

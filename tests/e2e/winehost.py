@@ -72,7 +72,7 @@ def ensure_template():
 class WineDesktop:
     """One Xvfb display with openbox and one Wine prefix, torn down on close."""
 
-    def __init__(self, windows_version=None, dll_overrides=None):
+    def __init__(self, windows_version=None, dll_overrides=None, lang=None):
         ensure_template()
         self.root = Path(tempfile.mkdtemp(prefix="loader-e2e-"))
         self.prefix = self.root / "prefix"
@@ -84,6 +84,8 @@ class WineDesktop:
         self.env["WINEPREFIX"] = str(self.prefix)
         if dll_overrides:
             self.env["WINEDLLOVERRIDES"] += ";" + dll_overrides
+        if lang:  # Wine's ANSI code page follows the locale: ja_JP.UTF-8 gives 932
+            self.env.update(LANG=lang, LC_ALL=lang)
         self._spawn(["openbox", "--sm-disable"])
         wait_until(self._window_manager_running, 20, what="openbox")
         subprocess.run(["wineserver", "-p"], env=self.env, timeout=60)

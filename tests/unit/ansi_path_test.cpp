@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "runtime/AnsiPath.h"
+#include "runtime/CodePage.h"
 
 namespace {
 
@@ -76,4 +77,9 @@ TEST(LongPathPrefix, AddedOnlyToLongPathsAndStrippedFromAny) {
     EXPECT_EQ(WithoutLongPathPrefix(WithLongPathPrefix(unc)), unc);
     EXPECT_EQ(WithoutLongPathPrefix("\\\\?\\C:\\Drv"), Text("C:\\Drv"));
     EXPECT_EQ(WithoutLongPathPrefix("\\\\server\\share"), Text("\\\\server\\share"));
+}
+
+TEST(AnsiConversion, OnlyCodePagesThatTakeThemGetTheExactnessFlags) {
+    for (unsigned codePage : {1252u, 1250u, 437u, 932u, 936u, 949u, 950u}) EXPECT_TRUE(TakesExactnessFlags(codePage));
+    for (unsigned codePage : {kCodePageUtf8, 65000u, 42u, 50220u, 57002u}) EXPECT_FALSE(TakesExactnessFlags(codePage));
 }

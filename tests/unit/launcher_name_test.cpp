@@ -80,3 +80,14 @@ TEST(ManifestSwitch, MatchesOnlyTheExactLowerCasedForm) {
     EXPECT_FALSE(IsManifestSwitch("/Addrunsetup/Manifest ", "RUNSetup"));
     EXPECT_FALSE(IsManifestSwitch("", "RUNSetup"));
 }
+
+// 932: ア is 83 41 and ソ is 83 5C; UTF-8: é is C3 A9. Whole characters are cut and folded.
+TEST(LauncherNameCodePages, CutAndFoldWholeCharacters) {
+    const unsigned char lead932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
+    const CharacterWidths cp932(932, lead932, sizeof lead932);
+    EXPECT_TRUE(IsManifestSwitch("/Addrun\x83\x41/Manifest", "RUN\x83\x41", cp932));
+    CandidatePaths c = BuildCandidatePaths(kFolder, "RUN\x83\x5Cx", cp932);
+    EXPECT_STREQ(c.path[1].c_str(), "C:\\Drivers\\x.exe");
+    c = BuildCandidatePaths(kFolder, "LOAD\xC3\xA9t\xC3\xA9", CharacterWidths(kCodePageUtf8, nullptr, 0));
+    EXPECT_STREQ(c.path[3].c_str(), "C:\\Drivers\\\xC3\xA9.exe");
+}

@@ -17,6 +17,7 @@ public:
     Text ArgumentText() override { return arguments; }
     Text AppFolder() override { return "C:\\Drv"; }
     Text LauncherName() override { return name_; }
+    CharacterWidths AnsiWidths() override { return {}; }
     bool FileExists(const Text& path) override {
         calls.push_back(std::string("exists ") + path.c_str());
         return files_.count(path.c_str()) > 0;
