@@ -24,7 +24,7 @@ class Timeout(unittest.TestCase):
             folder = desktop.folder("timeout")
             winehost.install_loader(folder, "RUNsetup.exe")
             setup = winehost.install_setup(folder, "setup.exe", SETUP_S * 1000)
-            desktop.start(folder / "RUNsetup.exe")
+            exit_code = winehost.run_as_tool(desktop, folder / "RUNsetup.exe")
             desktop.wait_for_window(TITLE, timeout=90)
             shown = time.monotonic()
             try:
@@ -41,6 +41,7 @@ class Timeout(unittest.TestCase):
                 print(f"closed {closed:.1f} s after the window appeared")
                 self.assertGreater(closed, TIMEOUT_S - 10)
                 self.assertFalse((folder / "done").exists(), "the closing window deletes the marker")
+                self.assertEqual(exit_code(timeout=60), 1460, "ERROR_TIMEOUT: the setup program had not ended")
                 self.assertEqual(len(winehost.setup_starts(setup)), 1)
                 self.assertEqual(winehost.setup_ends(setup), [], "the setup program should still run")
 
