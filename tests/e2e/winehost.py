@@ -332,6 +332,12 @@ def install_loader(folder, name):
     return target
 
 
+# The code Wine's shell leaves for a setup.exe that is no program: 193
+# (ERROR_BAD_EXE_FORMAT) under Wine 8, 6 under Wine 10, and its own value 11
+# where its error box cleared the thread's error.
+NO_PROGRAM_CODES = (193, 6, 11)
+
+
 def run_as_tool(desktop, exe, *args, hidden=False):
     """Starts exe as a deployment tool does (the deploy fixture), on a desktop
     that nobody sees if hidden; returns a function that waits for its whole
