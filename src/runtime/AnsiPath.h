@@ -16,7 +16,7 @@ struct AnsiText {
     Text text;
 };
 
-enum class PathProblem {
+enum class PathProblem : unsigned char {
     None,
     NameNotRepresentable,    // the loader's own name
     FolderNotRepresentable,  // and no short form that is
