@@ -8,7 +8,7 @@ namespace ModManifest {
 // Runs the whole mode, reports the result in a message box and ends the process.
 [[noreturn]] void RunManifestMode();
 
-enum class EmbedResult : unsigned char {
+enum class EmbedResult {
     Embedded,
     ReadFailed,    // the manifest could not be read; the copy is untouched
     Empty,         // the manifest has no bytes; the copy is untouched

@@ -16,7 +16,7 @@ struct AnsiText {
     Text text;
 };
 
-enum class PathProblem : unsigned char {
+enum class PathProblem {
     None,
     NameNotRepresentable,    // the loader's own name
     FolderNotRepresentable,  // and no short form that is
