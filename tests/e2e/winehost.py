@@ -85,7 +85,7 @@ class WineDesktop:
         if dll_overrides:
             self.env["WINEDLLOVERRIDES"] += ";" + dll_overrides
         self._spawn(["openbox", "--sm-disable"])
-        wait_until(self._window_manager_running, 20, what="openbox")
+        wait_until(self._window_manager_running, 60, what="openbox")  # 20 s fell short on a busy machine
         subprocess.run(["wineserver", "-p"], env=self.env, timeout=60)
         if windows_version:
             self.set_windows_version(windows_version)
