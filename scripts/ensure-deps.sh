@@ -12,8 +12,8 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 # Every outside program that the build, demo, tests and benchmark run, and
 # the Debian package it comes from; "-" for a package that brings files, not
-# a program. Unversioned names, which exist on both releases (clang 14 on
-# Debian 12, 19 on 13), so one table serves both. The CTest test `deps` fails on a program that is missing here.
+# a program. The CTest test `deps` fails on a program that is missing here.
+# Unversioned names serve both releases (clang is 14 on Debian 12, 19 on 13).
 # A third column "emulator" marks what only kernels without 32-bit support get.
 PROGRAMS=$(cat <<'TABLE'
 make                        make

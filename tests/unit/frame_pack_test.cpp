@@ -40,32 +40,27 @@ TEST(FramePack, UnpacksToTheCommittedFrames) {
 }
 
 TEST(FramePack, RefusesDamagedBlocks) {
-    const size_t frames = kLavaFileOffsets[8];
-    const uint8_t tooFarBack[] = {0x02, 'A', 0x02, 0x00, 0x00};  // a copy from before the start
-    const uint8_t fine[] = {0x02, 'A', 0x01, 0x00, 0x00};        // 'A', then a copy of it four times
-    const uint8_t literals[] = {0x00, 'A', 'B', 'C'};
-    const struct {
-        const uint8_t* in;
-        size_t inSize, outSize;
-        bool ok;
-    } cases[] = {
-        {kLavaPacked, sizeof kLavaPacked, frames + 1, false},  // short of the frames
-        {kLavaPacked, sizeof kLavaPacked, frames - 2, false},  // beyond them
-        {tooFarBack, sizeof tooFarBack, 5, false},
-        {fine, sizeof fine, 5, true},
-        {fine, sizeof fine - 1, 5, false},  // cut off inside a copy
-        {fine, sizeof fine, 4, false},      // a copy beyond the end
-        {literals, sizeof literals, 2, false},
+    // Guard bytes follow each output, and must stay untouched however long the block runs.
+    Bytes out;
+    auto unpack = [&out](const uint8_t* in, size_t inSize, size_t outSize) {
+        out.assign(outSize + 16, 0xEE);
+        bool ok = UnpackFrames(in, inSize, out.data(), outSize);
+        EXPECT_EQ(std::count(out.begin() + outSize, out.end(), 0xEE), 16) << "wrote past " << outSize;
+        return ok;
     };
-    const Bytes guard(16, 0xEE);
-    for (const auto& c : cases) {
-        // The bytes past outSize must stay untouched, however long the block runs.
-        Bytes out(c.outSize);
-        out.insert(out.end(), guard.begin(), guard.end());
-        EXPECT_EQ(UnpackFrames(c.in, c.inSize, out.data(), c.outSize), c.ok) << c.outSize;
-        EXPECT_TRUE(std::equal(guard.begin(), guard.end(), out.begin() + c.outSize)) << c.outSize;
-        if (c.ok) EXPECT_EQ(std::string(out.begin(), out.begin() + 5), "AAAAA");
-    }
+    // Short of the frames, beyond them, and cut off inside a copy.
+    EXPECT_FALSE(unpack(kLavaPacked, sizeof kLavaPacked, kLavaFileOffsets[8] + 1));
+    EXPECT_FALSE(unpack(kLavaPacked, sizeof kLavaPacked, kLavaFileOffsets[8] - 2));
+    // A flag byte announcing a copy, then a copy from before the start.
+    const uint8_t tooFarBack[] = {0x02, 'A', 0x02, 0x00, 0x00};
+    EXPECT_FALSE(unpack(tooFarBack, sizeof tooFarBack, 5));
+    const uint8_t fine[] = {0x02, 'A', 0x01, 0x00, 0x00};
+    EXPECT_TRUE(unpack(fine, sizeof fine, 5));
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 5), "AAAAA");
+    EXPECT_FALSE(unpack(fine, sizeof fine - 1, 5));
+    EXPECT_FALSE(unpack(fine, sizeof fine, 4));  // a copy past the end
+    const uint8_t literals[] = {0x00, 'A', 'B', 'C'};
+    EXPECT_FALSE(unpack(literals, sizeof literals, 2));  // literals past the end
 }
 
 }  // namespace
