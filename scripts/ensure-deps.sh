@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing the loader needs on a fresh Debian 12
-# machine, and says what it does. Quick when everything is already there.
+# Installs what building and testing the loader needs on a fresh Debian 12 or
+# 13 machine, and says what it does. Quick when everything is already there.
 #
 #   scripts/ensure-deps.sh              install what is missing
 #   scripts/ensure-deps.sh --missing    only list the packages it would install
@@ -13,6 +13,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 # Every outside program that the build, demo, tests and benchmark run, and
 # the Debian package it comes from; "-" for a package that brings files, not
 # a program. The CTest test `deps` fails on a program that is missing here.
+# Unversioned names serve both releases (clang is 14 on Debian 12, 19 on 13).
 # A third column "emulator" marks what only kernels without 32-bit support get.
 PROGRAMS=$(cat <<'TABLE'
 make                        make
@@ -20,8 +21,9 @@ git                         git
 cmake                       cmake
 ctest                       cmake
 g++                         g++
-clang++-14                  clang-14
--                           libclang-rt-14-dev
+clang                       clang
+clang++                     clang
+-                           libclang-rt-dev
 clang-format                clang-format
 clang-tidy                  clang-tidy
 i686-w64-mingw32-g++-posix  g++-mingw-w64-i686-posix
@@ -117,20 +119,28 @@ fi
 
 # Some kernels run no 32-bit Linux programs, and 32-bit Wine is one. There a
 # user-mode emulator runs them; it must be new enough to honour the address
-# reservations Wine makes (the one in bookworm-backports is).
+# reservations Wine makes: Debian 13's own is, Debian 12 needs the one from
+# bookworm-backports.
 if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     if ! qemu-i386-static --version 2>/dev/null | grep -qE 'version ([89]|[1-9][0-9])\.'; then
-        say "This kernel runs no 32-bit programs: installing qemu-user-static from bookworm-backports"
-        if ! grep -rqs bookworm-backports "$APT_DIR"/sources.list "$APT_DIR"/sources.list.d/; then
-            mirror=$(debian_mirror) || { echo "no Debian 12 source in $APT_DIR to add bookworm-backports from" >&2; exit 1; }
-            keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-            { printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\n' "$mirror"
-              [ ! -f $keyring ] || echo "Signed-By: $keyring"; } |
-                as_root tee "$APT_DIR"/sources.list.d/bookworm-backports.sources >/dev/null
+        codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+        suite=()
+        if [ "$codename" = bookworm ]; then
+            say "This kernel runs no 32-bit programs: installing qemu-user-static from bookworm-backports"
+            if ! grep -rqs bookworm-backports "$APT_DIR"/sources.list "$APT_DIR"/sources.list.d/; then
+                mirror=$(debian_mirror) || { echo "no Debian 12 source in $APT_DIR to add bookworm-backports from" >&2; exit 1; }
+                keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+                { printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\n' "$mirror"
+                  [ ! -f $keyring ] || echo "Signed-By: $keyring"; } |
+                    as_root tee "$APT_DIR"/sources.list.d/bookworm-backports.sources >/dev/null
+            fi
+            suite=(-t bookworm-backports)
+        else
+            say "This kernel runs no 32-bit programs: installing qemu-user-static"
         fi
         as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
         as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
-            -t bookworm-backports qemu-user-static >/dev/null
+            "${suite[@]}" qemu-user-static >/dev/null
     fi
     binfmt=/proc/sys/fs/binfmt_misc
     [ -e "$binfmt/register" ] || as_root mount -t binfmt_misc binfmt_misc "$binfmt"

@@ -28,10 +28,7 @@ Text::Text(Text&& other) noexcept : data_(other.data_), len_(other.len_) {
 }
 
 Text& Text::operator=(const Text& other) {
-    if (this != &other) {
-        Text copy(other);
-        *this = static_cast<Text&&>(copy);
-    }
+    if (this != &other) Assign(other.data_, other.len_);
     return *this;
 }
 
@@ -67,8 +64,7 @@ void Text::Append(const char* s, size_t n) {
 }
 
 Text& Text::operator+=(const Text& other) {
-    Text keep(other);  // other may be *this
-    Append(keep.data_, keep.len_);
+    Append(other.data_, other.len_);  // copies before it frees, so other may be *this
     return *this;
 }
 

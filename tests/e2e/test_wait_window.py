@@ -156,6 +156,8 @@ class WaitWindow(unittest.TestCase):
                 if read_only:
                     (folder / "done").chmod(0o444)
                 self.start(folder)
+                # Well before this start's runner could write one (2 s, then the 6 s setup).
+                self.assertEqual((folder / "done").exists(), read_only, "a deletable leftover is gone at once")
                 last_seen = self.wait_for_close(90)
                 ends = wait_until(lambda: winehost.setup_ends(setup), 30, what="the setup program to end")
                 self.assertGreaterEqual(last_seen, winehost.log_time_ms(ends[0]),

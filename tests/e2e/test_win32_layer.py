@@ -27,6 +27,7 @@ class Win32Layer(unittest.TestCase):
 
     def test_message_fits_its_label_at_144_dpi(self):
         # Larger text settings: the label and the default UI font both grow.
+        # (The test program declares itself DPI-aware, or Wine 10 shows it 96.)
         with winehost.WineDesktop() as desktop:
             desktop.wine(["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
                           "/d", "144", "/f"]).wait(timeout=60 * winehost.SLOW)

@@ -87,7 +87,7 @@ class WineDesktop:
         if lang:  # Wine's ANSI code page follows the locale: ja_JP.UTF-8 gives 932
             self.env.update(LANG=lang, LC_ALL=lang)
         self._spawn(["openbox", "--sm-disable"])
-        wait_until(self._window_manager_running, 20, what="openbox")
+        wait_until(self._window_manager_running, 60, what="openbox")  # 20 s fell short on a busy machine
         subprocess.run(["wineserver", "-p"], env=self.env, timeout=60)
         if windows_version:
             self.set_windows_version(windows_version)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -39,17 +40,27 @@ TEST(FramePack, UnpacksToTheCommittedFrames) {
 }
 
 TEST(FramePack, RefusesDamagedBlocks) {
-    Bytes out(kLavaFileOffsets[8] + 1);
+    // Guard bytes follow each output, and must stay untouched however long the block runs.
+    Bytes out;
+    auto unpack = [&out](const uint8_t* in, size_t inSize, size_t outSize) {
+        out.assign(outSize + 16, 0xEE);
+        bool ok = UnpackFrames(in, inSize, out.data(), outSize);
+        EXPECT_EQ(std::count(out.begin() + outSize, out.end(), 0xEE), 16) << "wrote past " << outSize;
+        return ok;
+    };
     // Short of the frames, beyond them, and cut off inside a copy.
-    EXPECT_FALSE(UnpackFrames(kLavaPacked, sizeof kLavaPacked, out.data(), out.size()));
-    EXPECT_FALSE(UnpackFrames(kLavaPacked, sizeof kLavaPacked, out.data(), out.size() - 2));
+    EXPECT_FALSE(unpack(kLavaPacked, sizeof kLavaPacked, kLavaFileOffsets[8] + 1));
+    EXPECT_FALSE(unpack(kLavaPacked, sizeof kLavaPacked, kLavaFileOffsets[8] - 2));
     // A flag byte announcing a copy, then a copy from before the start.
     const uint8_t tooFarBack[] = {0x02, 'A', 0x02, 0x00, 0x00};
-    EXPECT_FALSE(UnpackFrames(tooFarBack, sizeof tooFarBack, out.data(), 5));
+    EXPECT_FALSE(unpack(tooFarBack, sizeof tooFarBack, 5));
     const uint8_t fine[] = {0x02, 'A', 0x01, 0x00, 0x00};
-    EXPECT_TRUE(UnpackFrames(fine, sizeof fine, out.data(), 5));
+    EXPECT_TRUE(unpack(fine, sizeof fine, 5));
     EXPECT_EQ(std::string(out.begin(), out.begin() + 5), "AAAAA");
-    EXPECT_FALSE(UnpackFrames(fine, sizeof fine - 1, out.data(), 5));
+    EXPECT_FALSE(unpack(fine, sizeof fine - 1, 5));
+    EXPECT_FALSE(unpack(fine, sizeof fine, 4));  // a copy past the end
+    const uint8_t literals[] = {0x00, 'A', 'B', 'C'};
+    EXPECT_FALSE(unpack(literals, sizeof literals, 2));  // literals past the end
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "runtime/Form.h"
+#include "runtime/LazyFunction.h"
 #include "runtime/UniqueHandle.h"
 #include "shell/hw.h"
 #include "waitwindow/DdeLink.h"
@@ -218,6 +219,11 @@ TEST_F(DdeLinkSource, RefusesOtherItemsTopicsAndServicesAndEndsWithStop) {
 // window paints exactly that. The default UI font alone wraps it into three
 // lines of which the last is cut off.
 TEST(MessageFont, WholeMessageDrawnInsideTheLabelAtTheScreensDensity) {
+    // Wine 10, as Windows since Vista, shows a program that does not declare
+    // itself DPI-aware 96 dpi and scales its window; declared, this one sees
+    // the density set, as every program does where nothing scales (Wine 8, XP).
+    LazyFunction<BOOL(WINAPI*)()> setDpiAware("user32.dll", "SetProcessDPIAware");
+    if (auto declare = setDpiAware.Get()) declare();
     int dpi = Form::DotsPerInch();
     printf("at %d dpi\n", dpi);
     WaitLayout layout = ScreenWaitLayout(dpi);

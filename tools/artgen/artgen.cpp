@@ -209,12 +209,13 @@ std::vector<Sand> uprightSand() {
     for (int f = 0; f < 5; ++f) {
         bool running = f > 0 && f < 4;
         Sand s{0, running ? 1.6 : 0.0, 0, running};
+        // Named, not written in the call: clang-format 14 and 19 break a long
+        // call that ends in a lambda in different places.
+        auto upperArea = [&](double v) { return sandArea(Sand{v, s.dip, 0, false}, true); };
         if (f == 0)
             s.topLevel = fullLevel;
         else if (upperShare[f] > 0)
-            s.topLevel = solveLevel(0, fullLevel, full * upperShare[f], [&](double v) {
-                return sandArea(Sand{v, s.dip, 0, false}, true);
-            });
+            s.topLevel = solveLevel(0, fullLevel, full * upperShare[f], upperArea);
         double below = full * (1.0 - upperShare[f]);
         if (below > 0)
             s.heap = solveLevel(0, 40, below, [&](double v) { return sandArea(Sand{0, 0, v, false}, false); });
