@@ -12,22 +12,20 @@ WINDOW = "Please wait..."
 
 class DeploymentTool(winehost.DesktopCase):
     def test_where_nobody_sees_no_box_waits_and_the_code_says_what_happened(self):
-        runs = []
-        for name, content, args, codes in (("Runs", "1000 3010", (), (3010,)),
-                                           ("NoProgram", None, (), winehost.NO_PROGRAM_CODES), ("Nothing", "", (), (2,)),
-                                           ("Embeds", "1000", ("/Addrunsetup/Manifest",), (0,))):
+        runs = {}
+        for name, config, args in (("Runs", "1000 3010", ()), ("NoProgram", None, ()), ("Nothing", "", ()),
+                                   ("Embeds", "1000", ("/Addrunsetup/Manifest",))):
             folder = self.desktop.folder("Hidden" + name)
-            if content is None:
+            if config is None:
                 (folder / "setup.exe").write_text("This is a readme, not a program.\r\n")
-            elif content:
-                Path(str(install_setup(folder, "setup.exe")) + ".cfg").write_text(content)
+            elif config:
+                Path(str(install_setup(folder, "setup.exe")) + ".cfg").write_text(config)
             (folder / "RUNsetup.exe.manifest").write_text('<assembly manifestVersion="1.0"/>')
-            runs.append((name, codes, run_as_tool(self.desktop, install_loader(folder, "RUNsetup.exe"), *args,
-                                                 hidden=True), folder))
-        for name, codes, exit_code, folder in runs:
-            with self.subTest(name):
-                self.assertIn(exit_code(), codes)
-        self.assertTrue((runs[3][3] / "RUNsetup_new.exe").exists(), "the manifest mode wrote its copy")
+            runs[name] = run_as_tool(self.desktop, install_loader(folder, "RUNsetup.exe"), *args, hidden=True)
+        codes = {name: exit_code() for name, exit_code in runs.items()}
+        self.assertEqual({**codes, "NoProgram": None}, {"Runs": 3010, "NoProgram": None, "Nothing": 2, "Embeds": 0})
+        self.assertIn(codes["NoProgram"], winehost.NO_PROGRAM_CODES)
+        self.assertTrue((self.desktop.drive_c / "HiddenEmbeds" / "RUNsetup_new.exe").exists(), "no copy written")
         self.assertEqual(self.desktop.windows(WINDOW), [], "a window showed on the visible desktop")
 
     def test_a_second_start_is_told_to_retry_and_escape_says_the_user_ended_it(self):

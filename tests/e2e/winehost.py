@@ -110,8 +110,8 @@ class WineDesktop:
                 number += chunk
         return ":" + number.decode().strip()
 
-    def _spawn(self, args, **kwargs):
-        proc = subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL,
+    def _spawn(self, args, stdout_file=subprocess.DEVNULL, **kwargs):
+        proc = subprocess.Popen(args, env=self.env, stdout=stdout_file,
                                 stderr=subprocess.DEVNULL, **kwargs)
         self._procs.append(proc)
         return proc
@@ -342,16 +342,19 @@ def run_as_tool(desktop, exe, *args, hidden=False):
     """Starts exe as a deployment tool does (the deploy fixture), on a desktop
     that nobody sees if hidden; returns a function that waits for its whole
     exit code."""
-    tools = desktop.drive_c / "DeployTool"
-    tools.mkdir(exist_ok=True)
-    if not (tools / "deploy.exe").exists():
-        shutil.copyfile(FIXTURES / "deploy.exe", tools / "deploy.exe")
-    report = Path(tempfile.mkstemp(suffix=".code", dir=tools)[1])
-    report.unlink()
-    desktop.wine([desktop.windows_path(tools / "deploy.exe"), desktop.windows_path(report),
-                  *(["hidden"] if hidden else []), desktop.windows_path(exe), *args])
-    return lambda timeout=180: int(wait_until(lambda: report.exists() and report.read_text(), timeout,
-                                              what=f"{Path(exe).name} to end"))
+    tool = desktop.root / "deploy.exe"
+    if not tool.exists():
+        shutil.copyfile(FIXTURES / "deploy.exe", tool)
+    # A file, not a pipe, as in run_console.
+    out = tempfile.TemporaryFile(mode="w+")
+    proc = desktop._spawn(["wine", str(tool), *(["hidden"] if hidden else []), desktop.windows_path(exe), *args],
+                          stdout_file=out)
+
+    def exit_code(timeout=180):
+        proc.wait(timeout=timeout * SLOW)
+        out.seek(0)
+        return int(out.read())
+    return exit_code
 
 
 def install_setup(folder, name, run_ms=1000):

@@ -157,24 +157,16 @@ TEST(StartupSequence, OwnerWindowThatCannotBeCreatedIsAFailure) {
 }
 
 TEST(StartupSequence, EachEndGivesTheExitCodeThatSaysWhatHappened) {
-    struct Case {
-        const char* name;
-        InstanceLock lock;
-        bool runnerLockFree;
-        const char* file;
-        unsigned long exitCode;
-    } cases[] = {
-        {"RUNsetup", InstanceLock::Exists, true, "C:\\Drv\\setup.exe", 3010},  // the setup program's own
-        {"RUNsetup", InstanceLock::Exists, false, "C:\\Drv\\setup.exe", 1618},
-        {"RUNsetup", InstanceLock::Exists, true, "C:\\Drv\\up.exe", 2},  // the selected one is missing
-        {"XYZsetup", InstanceLock::Exists, true, "C:\\Drv\\setup.exe", 2},
-        {"RUNsetup", InstanceLock::Failed, true, "C:\\Drv\\setup.exe", 5},
-        {"RUNsetup", InstanceLock::Taken, true, "C:\\Drv\\other.exe", 2},
+    auto exitCode = [](const char* name, const char* file, InstanceLock lock, bool runnerLockFree = true) {
+        FakeWorld world(name, {file});
+        world.lock = lock;
+        world.runnerLockFree = runnerLockFree;
+        return RunStartupSequence(world).exitCode;
     };
-    for (const Case& c : cases) {
-        FakeWorld world(c.name, {c.file});
-        world.lock = c.lock;
-        world.runnerLockFree = c.runnerLockFree;
-        EXPECT_EQ(RunStartupSequence(world).exitCode, c.exitCode) << c.name << " " << c.file;
-    }
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists), 3010u);  // the setup program's own
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists, false), 1618u);
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\up.exe", InstanceLock::Exists), 2u);  // the selected one is missing
+    EXPECT_EQ(exitCode("XYZsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists), 2u);
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Failed), 5u);  // the one the report names
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\other.exe", InstanceLock::Taken), 2u);
 }

@@ -39,22 +39,18 @@ TEST(WaitPoll, WithoutAMarkerOnlyAnEndedRelaunchWithNoRunnerAtWorkCloses) {
 }
 
 TEST(WaitPoll, TheWaitingInstanceEndsWithItsRunnersCodeOnceThatHasEnded) {
-    struct Case {
-        CloseReason reason;
-        bool runnerEnded;
-        unsigned long expected;
-    } cases[] = {
-        {CloseReason::Poll, true, 3010},         {CloseReason::UserExit, true, 3010},
-        {CloseReason::Timeout, true, 3010},      {CloseReason::UserExit, false, 1602},
-        {CloseReason::Timeout, false, 1460},     {CloseReason::Poll, false, 1460},
-        {CloseReason::RelaunchFailed, false, 2},
-    };
-    for (const Case& c : cases) {
+    auto exitCode = [](CloseReason reason, bool runnerEnded) {
         WaitEnd end;
-        end.reason = c.reason;
-        end.runnerEnded = c.runnerEnded;
+        end.reason = reason;
+        end.runnerEnded = runnerEnded;
         end.runnerCode = 3010;
         end.relaunchError = 2;
-        EXPECT_EQ(WaitingExitCode(end), c.expected) << static_cast<int>(c.reason) << " " << c.runnerEnded;
-    }
+        return WaitingExitCode(end);
+    };
+    for (CloseReason reason : {CloseReason::Poll, CloseReason::UserExit, CloseReason::Timeout})
+        EXPECT_EQ(exitCode(reason, true), 3010u) << static_cast<int>(reason);
+    EXPECT_EQ(exitCode(CloseReason::UserExit, false), 1602u);
+    EXPECT_EQ(exitCode(CloseReason::Timeout, false), 1460u);
+    EXPECT_EQ(exitCode(CloseReason::Poll, false), 1460u);  // the marker came, the runner's code did not
+    EXPECT_EQ(exitCode(CloseReason::RelaunchFailed, false), 2u);
 }
