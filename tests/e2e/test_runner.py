@@ -150,8 +150,8 @@ class LoaderRuns(winehost.DesktopCase):
         self.desktop.start(loader)
         self.desktop.wait_for_window(WINDOW)
         # No marker can be written; the window closes once its runner has ended.
-        last_seen = self.desktop.watch_close(WINDOW, 90)[0]
-        self.assertGreaterEqual(last_seen, winehost.log_time_ms(setup_ends(setup)[0]))
+        closed = self.desktop.watch_close(WINDOW, 90)
+        self.assertIsNone(winehost.close_fault(winehost.log_time_ms(setup_ends(setup)[0]), *closed))
         self.wait_until_ended("RUNsetup.exe")
         self.assertTrue((folder / "done").is_dir())
 

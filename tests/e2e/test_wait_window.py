@@ -140,9 +140,7 @@ class WaitWindow(unittest.TestCase):
         self.assertEqual(len(starts), 1)
         self.assertIn("show=4", starts[0])
         ends = wait_until(lambda: winehost.setup_ends(setup), 60, what="the setup program to end")
-        last_seen = self.wait_for_close(60)
-        self.assertGreaterEqual(last_seen, winehost.log_time_ms(ends[0]),
-                                "the window closed before the setup program had ended")
+        self.assertIsNone(winehost.close_fault(winehost.log_time_ms(ends[0]), *self.desktop.watch_close(TITLE, 60)))
         self.assertFalse((folder / "done").exists(), "the window leaves no marker behind")
         self.assert_loader_ended()
         self.assertEqual(len(winehost.setup_starts(setup)), 1)
@@ -158,10 +156,9 @@ class WaitWindow(unittest.TestCase):
                 self.start(folder)
                 # Well before this start's runner could write one (2 s, then the 6 s setup).
                 self.assertEqual((folder / "done").exists(), read_only, "a deletable leftover is gone at once")
-                last_seen = self.wait_for_close(90)
+                closed = self.desktop.watch_close(TITLE, 90)
                 ends = wait_until(lambda: winehost.setup_ends(setup), 30, what="the setup program to end")
-                self.assertGreaterEqual(last_seen, winehost.log_time_ms(ends[0]),
-                                        "the old marker closed the window before the setup program had ended")
+                self.assertIsNone(winehost.close_fault(winehost.log_time_ms(ends[0]), *closed))
                 self.assert_loader_ended()
                 self.assertEqual(len(winehost.setup_starts(setup)), 1)
                 self.assertEqual((folder / "done").exists(), read_only, "only an undeletable marker stays")
