@@ -9,6 +9,7 @@ ManifestFiles ManifestFilesFor(const Text& appFolder, const Text& launcherName) 
     files.manifest = JoinPath(appFolder, launcherName + ".exe.manifest");
     files.loader = JoinPath(appFolder, launcherName + ".exe");
     files.copy = JoinPath(appFolder, launcherName + "_new.exe");
+    files.partial = files.copy + ".tmp";
     return files;
 }
 
@@ -21,6 +22,18 @@ Text ManifestEmptyMessage(const Text& manifestPath) {
     return manifestPath + ": The manifest file is empty; nothing was embedded.";
 }
 
-Text ManifestNotEmbeddedMessage(const Text& copyPath, const Text& failure) {
-    return copyPath + ": The manifest was not embedded. " + failure;
+Text ManifestNotWrittenMessage(const Text& copyPath, const Text& failure) {
+    return copyPath + ": No copy was written. " + failure;
+}
+
+bool IsHeldByAnotherProgram(unsigned long errorCode) {
+    switch (errorCode) {
+    case 5:     // ERROR_ACCESS_DENIED: a file opened without delete sharing, being renamed over
+    case 32:    // ERROR_SHARING_VIOLATION
+    case 33:    // ERROR_LOCK_VIOLATION
+    case 1224:  // ERROR_USER_MAPPED_FILE: mapped into memory while it is resized
+        return true;
+    default:
+        return false;
+    }
 }

@@ -25,6 +25,9 @@ constexpr const char* kCannotOpenForUpdate = "The file could not be opened for a
 // again for this long before it counts as failed.
 constexpr DWORD kHeldRetryMs = 2000;
 constexpr DWORD kHeldPauseMs = 50;
+// A half-made copy is worth a longer wait: left behind, it would puzzle the
+// packager, and the run has failed anyway.
+constexpr DWORD kDiscardRetryMs = 10000;
 
 LazyFunction<decltype(&::BeginUpdateResourceA)> g_beginUpdate("kernel32.dll", "BeginUpdateResourceA");
 LazyFunction<decltype(&::UpdateResourceA)> g_update("kernel32.dll", "UpdateResourceA");
@@ -56,11 +59,10 @@ bool RaiseUpdateFailure(const char* what) {
 // Runs step until it succeeds, fails for another reason than a file held
 // by another program, or the time is up; the last failure stays raised.
 template <class Step>
-bool RetryWhileHeld(Step step) {
+bool RetryWhileHeld(Step step, DWORD retryMs = kHeldRetryMs) {
     DWORD start = ::GetTickCount();
     while (!step()) {
-        bool held = Err::Number() == ERROR_SHARING_VIOLATION || Err::Number() == ERROR_LOCK_VIOLATION;
-        if (!held || ::GetTickCount() - start >= kHeldRetryMs) return false;
+        if (!IsHeldByAnotherProgram(Err::Number()) || ::GetTickCount() - start >= retryMs) return false;
         Kernel::Sleep(kHeldPauseMs);
         Err::Clear();
     }
@@ -147,6 +149,14 @@ bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
     App::EndProcess(exitCode);
 }
 
+// Removes the copy in the making, keeping the failure that ended it raised.
+void DiscardPartial(const Text& partialPath) {
+    unsigned long number = Err::Number();
+    Text description = Err::Description();
+    RetryWhileHeld([&] { return Files::Delete(partialPath); }, kDiscardRetryMs);
+    Err::Raise(number, description);
+}
+
 }  // namespace
 
 namespace ModManifest {
@@ -175,25 +185,33 @@ void RunManifestMode() {
     unsigned long length = 0;
     if (!MeasureManifest(files.manifest, length)) ReportUntrappedFailure();
     if (length == 0) Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
-    if (!RetryWhileHeld([&] { return Files::Copy(files.loader, files.copy); })) ReportUntrappedFailure();
+
+    if (!RetryWhileHeld([&] { return Files::Copy(files.loader, files.partial); })) {
+        DiscardPartial(files.partial);  // a copy cut short by a full disk
+        ReportUntrappedFailure();
+    }
     // A loader kept read-only (from a disc or version control) passes the bit
     // on to its copy, which the update must rewrite.
-    DWORD attributes = ::GetFileAttributesA(files.copy.c_str());
+    DWORD attributes = ::GetFileAttributesA(files.partial.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        ::SetFileAttributesA(files.copy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        ::SetFileAttributesA(files.partial.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 
-    switch (EmbedManifest(files.loader, files.copy)) {
-    case EmbedResult::Embedded:
+    EmbedResult result = EmbedManifest(files.loader, files.partial);
+    // Only now, finished, does the copy take its name, replacing an earlier one.
+    if (result == EmbedResult::Embedded && RetryWhileHeld([&] { return Files::Move(files.partial, files.copy); }))
         Finish(ManifestSuccessMessage(folder, name), ExitCode::kSuccess);
-    case EmbedResult::Empty:
+    DiscardPartial(files.partial);
+    switch (result) {
+    case EmbedResult::Empty:  // emptied since it was measured
         Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
     case EmbedResult::ReadFailed:
         ReportUntrappedFailure();
+    case EmbedResult::Embedded:  // but it could not take the copy's name
     case EmbedResult::UpdateFailed:
-        // The copy keeps the loader's own manifest: say so, never report success.
-        Finish(ManifestNotEmbeddedMessage(files.copy, Err::Description()), ExitCode::OfFailure(Err::Number()));
+        break;
     }
-    App::EndProcess(ExitCode::kGenFailure);
+    // Never success: whatever stands under the copy's name is not this run's.
+    Finish(ManifestNotWrittenMessage(files.copy, Err::Description()), ExitCode::OfFailure(Err::Number()));
 }
 
 }  // namespace ModManifest

@@ -143,4 +143,12 @@ bool Copy(const Text& from, const Text& to) {
     return true;
 }
 
+bool Move(const Text& from, const Text& to) {
+    if (!::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Err::RaiseSystem(::GetLastError(), Text("Cannot rename ") + from + " to " + to);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace Files

@@ -317,42 +317,51 @@ class ManifestMode(unittest.TestCase):
         self.assertNotIn(SUCCESS_TAIL, text)
         self.assertFalse((folder / (LOADER_NAME + "_new.exe")).exists())
 
-    def test_a_copy_that_a_scanner_holds_for_a_second_is_still_embedded(self):
-        # Held as the mode starts (an earlier copy), or from the moment the fresh copy is written.
-        for earlier in (True, False):
-            with self.subTest(earlier=earlier):
-                folder = self.case_folder(str(earlier))
+    def test_a_scanner_holding_the_copy_for_a_second_is_waited_out_and_for_longer_leaves_no_copy(self):
+        # Held as the mode starts (an earlier copy), or from the moment the copy
+        # in the making is written: for a second, or past the retry.
+        for earlier, hold_ms in ((True, 1000), (False, 1000), (False, 4000)):
+            with self.subTest(earlier=earlier, hold_ms=hold_ms):
+                folder = self.case_folder(f"{earlier}{hold_ms}")
                 (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
                 copy, held = folder / (LOADER_NAME + "_new.exe"), folder / "held"
+                partial = folder / (LOADER_NAME + "_new.exe.tmp")
                 if earlier:
                     copy.write_bytes(b"earlier copy")
-                scanner = self.desktop.wine([self.win(self.tools / "holdopen.exe"), self.win(copy), "none",
-                                             self.win(held), "1000"])
+                scanner = self.desktop.wine([self.win(self.tools / "holdopen.exe"), self.win(copy if earlier else partial),
+                                             "none", self.win(held), str(hold_ms)])
                 wait_until(lambda: held.exists() or not earlier, 120, what="the earlier copy to be held")
                 text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
-                self.assertTrue(text.endswith(SUCCESS_TAIL), text)
                 self.assertEqual(scanner.wait(timeout=120 * winehost.SLOW), 0, "the scanner held the copy")
+                self.assertFalse(partial.exists(), "the copy in the making is removed")
+                if hold_ms > 2000:
+                    self.assertTrue(text.startswith(self.win(copy) + ": No copy was written. "), text)
+                    self.assertIn("(error 32)", text)
+                    self.assertFalse(copy.exists())
+                    continue
+                self.assertTrue(text.endswith(SUCCESS_TAIL), text)
                 self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
                 checked = subprocess.run(["osslsigncode", "verify", "-in", str(copy)], capture_output=True, text=True)
                 self.assertNotIn("invalid PE checksum", checked.stdout)
 
-    def test_a_resource_update_that_fails_is_reported_never_as_success(self):
+    def test_a_resource_update_that_fails_is_reported_never_as_success_and_leaves_no_copy(self):
         folder = self.case_folder()
         (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
-        copy = folder / (LOADER_NAME + "_new.exe")
+        copy, partial = folder / (LOADER_NAME + "_new.exe"), folder / (LOADER_NAME + "_new.exe.tmp")
         copy.write_bytes(b"earlier copy")
-        # Another program keeps the copy open, sharing it for reading and
-        # writing: the copy over it succeeds, the resource update cannot.
-        release = self.hold(copy, "readwrite")
+        partial.write_bytes(b"left by a run that was cut short")
+        # Another program keeps the copy in the making open, sharing it for
+        # reading and writing: the copy over it succeeds, the resource update cannot.
+        release = self.hold(partial, "readwrite")
         try:
             text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
         finally:
             release()
-        self.assertTrue(text.startswith(self.win(copy) + ": The manifest was not embedded. "), text)
+        self.assertTrue(text.startswith(self.win(copy) + ": No copy was written. "), text)
         self.assertIn("(error 32)", text)
         self.assertNotIn(SUCCESS_TAIL, text)
-        self.assertNotEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
-
+        self.assertEqual(copy.read_bytes(), b"earlier copy", "an earlier copy is replaced only by a finished one")
+        self.assertFalse(partial.exists())
 
 if __name__ == "__main__":
     unittest.main()
