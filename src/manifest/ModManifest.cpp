@@ -8,7 +8,9 @@
 #include "../runtime/LazyFunction.h"
 #include "../runtime/UniqueHandle.h"
 #include "../shell/ModShell.h"
+#include "Binding.h"
 #include "ManifestText.h"
+#include "ModBinding.h"
 #include "PeImage.h"
 
 #include <stdlib.h>
@@ -33,12 +35,6 @@ LazyFunction<decltype(&::EndUpdateResourceA)> g_endUpdate("kernel32.dll", "EndUp
 // Opens the manifest on its channel and measures it; the caller closes the channel.
 bool OpenManifest(const Text& path, unsigned long& length) {
     return Files::OpenForBinaryRead(kManifestChannel, path) && Files::Length(kManifestChannel, length);
-}
-
-bool MeasureManifest(const Text& path, unsigned long& length) {
-    bool ok = OpenManifest(path, length);
-    Files::Close(kManifestChannel);
-    return ok;
 }
 
 bool ReadManifest(const Text& path, Text& bytes) {
@@ -124,7 +120,18 @@ bool RaiseResourceFailure(const Text& copyPath, const char* what) {
     return false;
 }
 
-bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
+// Binds the copy (record not empty), or leaves it unbound: a record carried
+// over from the loader itself is deleted.
+bool WriteBindingResource(HANDLE session, const Text& record) {
+    auto update = g_update.GetOrRaise();
+    if (record.empty() && !ModBinding::CarriesBinding()) return true;
+    void* data = record.empty() ? nullptr : const_cast<char*>(record.data());
+    return (update && update(session, kBindingResourceType, MAKEINTRESOURCEA(kBindingResourceName), kNeutralLanguage,
+                             data, static_cast<DWORD>(record.length()))) ||
+           RaiseUpdateFailure("The binding could not be written");
+}
+
+bool WriteManifestResource(const Text& copyPath, const Text& bytes, const Text& binding) {
     auto beginUpdate = g_beginUpdate.GetOrRaise();
     auto update = g_update.GetOrRaise();
     auto endUpdate = g_endUpdate.GetOrRaise();
@@ -136,6 +143,10 @@ bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
                 const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.length()))) {
         RaiseUpdateFailure("The manifest resource could not be added");
         endUpdate(session, TRUE);  // discard: nothing half-written
+        return false;
+    }
+    if (!WriteBindingResource(session, binding)) {
+        endUpdate(session, TRUE);
         return false;
     }
     if (!endUpdate(session, FALSE)) return RaiseResourceFailure(copyPath, "The resources could not be written");
@@ -151,13 +162,13 @@ bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
 
 namespace ModManifest {
 
-EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath) {
+EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath, const Text& binding) {
     Text bytes;
     if (!ReadManifest(executablePath + ".manifest", bytes)) return EmbedResult::ReadFailed;
     // Updating with no data would delete the copy's manifest instead.
     if (bytes.empty()) return EmbedResult::Empty;
     // Every step of the update can be run again on the copy it left.
-    bool written = RetryWhileHeld([&] { return WriteManifestResource(copyPath, bytes); });
+    bool written = RetryWhileHeld([&] { return WriteManifestResource(copyPath, bytes, binding); });
     return written ? EmbedResult::Embedded : EmbedResult::UpdateFailed;
 }
 
@@ -170,11 +181,20 @@ void RunManifestMode() {
     VBool loaderFound = ModShell::FileExists(files.loader);
     if (!manifestFound || !loaderFound) Finish(kManifestNotFound, ExitCode::kFileNotFound);
 
-    // Measured before the copy is made, so that an unreadable or empty
-    // manifest leaves nothing written.
-    unsigned long length = 0;
-    if (!MeasureManifest(files.manifest, length)) ReportUntrappedFailure();
-    if (length == 0) Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
+    // Read before the copy is made, so that an unreadable or empty manifest,
+    // or an elevating one with nothing to bind, leaves nothing written.
+    Text manifest, binding, boundLine;
+    if (!ReadManifest(files.manifest, manifest)) ReportUntrappedFailure();
+    if (manifest.empty()) Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
+    switch (ModBinding::BindCopy(manifest, binding, boundLine)) {
+    case ModBinding::BindResult::NoTarget:
+        Finish(kNothingToBind, ExitCode::kFileNotFound);
+    case ModBinding::BindResult::Failed:
+        ReportUntrappedFailure();
+    case ModBinding::BindResult::Unbound:
+    case ModBinding::BindResult::Bound:
+        break;
+    }
     if (!RetryWhileHeld([&] { return Files::Copy(files.loader, files.copy); })) ReportUntrappedFailure();
     // A loader kept read-only (from a disc or version control) passes the bit
     // on to its copy, which the update must rewrite.
@@ -182,9 +202,9 @@ void RunManifestMode() {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         ::SetFileAttributesA(files.copy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 
-    switch (EmbedManifest(files.loader, files.copy)) {
+    switch (EmbedManifest(files.loader, files.copy, binding)) {
     case EmbedResult::Embedded:
-        Finish(ManifestSuccessMessage(folder, name), ExitCode::kSuccess);
+        Finish(ManifestSuccessMessage(folder, name) + boundLine, ExitCode::kSuccess);
     case EmbedResult::Empty:
         Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
     case EmbedResult::ReadFailed:
