@@ -57,7 +57,7 @@ bool MatchesBinding(const Binding& bound, const Text& fileName, const Text& sha2
 }
 
 Text BoundCopyLine(const Text& fileName, const Text& sha256) {
-    return "It starts only " + fileName + ", SHA-256 " + sha256.Left(16) + "...";
+    return "Bound to " + fileName + ", SHA-256 " + sha256.Left(16) + "...";
 }
 
 const char kNothingToBind[] =

@@ -11,6 +11,10 @@ struct Binding {
 
 constexpr const char kBindingResourceType[] = "SETUPBINDING";
 constexpr unsigned short kBindingResourceName = 1;
+// What an unbound copy made from a bound loader carries in the record's
+// place: Wine's resource update loads the file's own resources only after
+// the changes asked for, so it cannot delete one.
+constexpr const char kUnboundRecord[] = "SetupLoaderBinding none\r\n";
 
 Text EncodeBinding(const Binding& binding);
 // False when the bytes are no record that this loader writes.

@@ -20,8 +20,9 @@ OwnBinding ReadOwnBinding(Binding& binding) {
     if (!found) return OwnBinding::None;
     HGLOBAL loaded = ::LoadResource(self, found);
     const char* data = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
-    bool read = data && DecodeBinding(Text(data, ::SizeofResource(self, found)), binding);
-    return read ? OwnBinding::Bound : OwnBinding::Unreadable;
+    Text record = data ? Text(data, ::SizeofResource(self, found)) : Text();
+    if (record == kUnboundRecord) return OwnBinding::None;
+    return DecodeBinding(record, binding) ? OwnBinding::Bound : OwnBinding::Unreadable;
 }
 
 // The setup program's file name as the binding keeps it: UTF-8, from the

@@ -18,8 +18,8 @@ enum class BindResult {
 // success box's line that names it ("\r\n" first).
 BindResult BindCopy(const Text& manifestBytes, Text& record, Text& line);
 
-// True when the running loader carries a record: its copy must then be
-// bound anew or left without one.
+// True when the running loader is bound: its copy must then be bound anew
+// or marked unbound.
 bool CarriesBinding();
 
 // Before the runner starts targetPath: 0 when it may, the loader being

@@ -121,13 +121,13 @@ bool RaiseResourceFailure(const Text& copyPath, const char* what) {
 }
 
 // Binds the copy (record not empty), or leaves it unbound: a record carried
-// over from the loader itself is deleted.
+// over from the loader itself is overwritten.
 bool WriteBindingResource(HANDLE session, const Text& record) {
     auto update = g_update.GetOrRaise();
     if (record.empty() && !ModBinding::CarriesBinding()) return true;
-    void* data = record.empty() ? nullptr : const_cast<char*>(record.data());
+    Text data = record.empty() ? Text(kUnboundRecord) : record;
     return (update && update(session, kBindingResourceType, MAKEINTRESOURCEA(kBindingResourceName), kNeutralLanguage,
-                             data, static_cast<DWORD>(record.length()))) ||
+                             const_cast<char*>(data.data()), static_cast<DWORD>(data.length()))) ||
            RaiseUpdateFailure("The binding could not be written");
 }
 
