@@ -73,6 +73,8 @@ void Main() {
     // A path the system cannot report whole names no setup program we could trust.
     if (!App::Initialise()) App::EndProcess(ExitCode::kBadPathname);
     if (!App::Refusal().empty()) RefuseUnusableFolder();
+    // Until the waiting instance's relaunch, nobody may put another program
+    // under our name: an elevated waiting instance would start it unasked.
     App::HoldExecutable(JoinPath(App::Path(), App::EXEName() + ".exe"));
 
     Win32Startup world;

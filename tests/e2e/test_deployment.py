@@ -63,9 +63,9 @@ class DeploymentTool(winehost.DesktopCase):
         # Through Wine: a rename on the Linux side would bypass its sharing.
         self.desktop.wine(["cmd", "/c", "ren", self.desktop.windows_path(loader), "RUNother.exe"]).wait(60)
         tried = now_ms()
+        self.assertEqual(sorted(p.name for p in folder.glob("RUN*")), ["RUNsetup.exe"], "renamed while held")
         self.assertEqual(exit_code(timeout=90), 0)
         self.assertLess(tried, log_time_ms(setup_starts(setup)[0]), "the rename came after the relaunch")
-        self.assertEqual(sorted(p.name for p in folder.glob("RUN*")), ["RUNsetup.exe"])
 
 
 if __name__ == "__main__":
