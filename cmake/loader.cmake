@@ -4,6 +4,7 @@ set(LOADER_WIN32_SOURCES
     src/runtime/App.cpp
     src/runtime/Err.cpp
     src/runtime/Files.cpp
+    src/runtime/FileHash.cpp
     src/runtime/Form.cpp
     src/runtime/Kernel.cpp
     src/runtime/LazyFunction.cpp
@@ -20,6 +21,7 @@ set(LOADER_WIN32_SOURCES
     src/waitwindow/WaitPaint.cpp
     src/waitwindow/DdeLink.cpp
     src/manifest/ModManifest.cpp
+    src/manifest/ModBinding.cpp
 )
 
 # Small and self-contained: no exceptions or RTTI machinery, unused code

@@ -8,7 +8,9 @@
 #include "../runtime/LazyFunction.h"
 #include "../runtime/UniqueHandle.h"
 #include "../shell/ModShell.h"
+#include "Binding.h"
 #include "ManifestText.h"
+#include "ModBinding.h"
 #include "PeImage.h"
 
 #include <stdlib.h>
@@ -36,12 +38,6 @@ LazyFunction<decltype(&::EndUpdateResourceA)> g_endUpdate("kernel32.dll", "EndUp
 // Opens the manifest on its channel and measures it; the caller closes the channel.
 bool OpenManifest(const Text& path, unsigned long& length) {
     return Files::OpenForBinaryRead(kManifestChannel, path) && Files::Length(kManifestChannel, length);
-}
-
-bool MeasureManifest(const Text& path, unsigned long& length) {
-    bool ok = OpenManifest(path, length);
-    Files::Close(kManifestChannel);
-    return ok;
 }
 
 bool ReadManifest(const Text& path, Text& bytes) {
@@ -126,7 +122,18 @@ bool RaiseResourceFailure(const Text& copyPath, const char* what) {
     return false;
 }
 
-bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
+// Binds the copy (record not empty), or leaves it unbound: a record carried
+// over from the loader itself is overwritten.
+bool WriteBindingResource(HANDLE session, const Text& record) {
+    auto update = g_update.GetOrRaise();
+    if (record.empty() && !ModBinding::CarriesBinding()) return true;
+    Text data = record.empty() ? Text(kUnboundRecord) : record;
+    return (update && update(session, kBindingResourceType, MAKEINTRESOURCEA(kBindingResourceName), kNeutralLanguage,
+                             const_cast<char*>(data.data()), static_cast<DWORD>(data.length()))) ||
+           RaiseUpdateFailure("The binding could not be written");
+}
+
+bool WriteManifestResource(const Text& copyPath, const Text& bytes, const Text& binding) {
     auto beginUpdate = g_beginUpdate.GetOrRaise();
     auto update = g_update.GetOrRaise();
     auto endUpdate = g_endUpdate.GetOrRaise();
@@ -140,6 +147,10 @@ bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
         endUpdate(session, TRUE);  // discard: nothing half-written
         return false;
     }
+    if (!WriteBindingResource(session, binding)) {
+        endUpdate(session, TRUE);
+        return false;
+    }
     if (!endUpdate(session, FALSE)) return RaiseResourceFailure(copyPath, "The resources could not be written");
     return FixChecksum(copyPath);
 }
@@ -149,10 +160,19 @@ bool WriteManifestResource(const Text& copyPath, const Text& bytes) {
     App::EndProcess(exitCode);
 }
 
+ModManifest::EmbedResult EmbedManifestBytes(const Text& bytes, const Text& copyPath, const Text& binding) {
+    // Updating with no data would delete the copy's manifest instead.
+    if (bytes.empty()) return ModManifest::EmbedResult::Empty;
+    // Every step of the update can be run again on the copy it left.
+    bool written = RetryWhileHeld([&] { return WriteManifestResource(copyPath, bytes, binding); });
+    return written ? ModManifest::EmbedResult::Embedded : ModManifest::EmbedResult::UpdateFailed;
+}
+
 // Removes the copy in the making, keeping the failure that ended it raised.
 void DiscardPartial(const Text& partialPath) {
     unsigned long number = Err::Number();
-    Text description = Err::Description();
+    // A copy: a failed delete below overwrites the error it refers to.
+    Text description = Err::Description();  // NOLINT(performance-unnecessary-copy-initialization)
     RetryWhileHeld([&] { return Files::Delete(partialPath); }, kDiscardRetryMs);
     Err::Raise(number, description);
 }
@@ -161,14 +181,10 @@ void DiscardPartial(const Text& partialPath) {
 
 namespace ModManifest {
 
-EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath) {
+EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath, const Text& binding) {
     Text bytes;
     if (!ReadManifest(executablePath + ".manifest", bytes)) return EmbedResult::ReadFailed;
-    // Updating with no data would delete the copy's manifest instead.
-    if (bytes.empty()) return EmbedResult::Empty;
-    // Every step of the update can be run again on the copy it left.
-    bool written = RetryWhileHeld([&] { return WriteManifestResource(copyPath, bytes); });
-    return written ? EmbedResult::Embedded : EmbedResult::UpdateFailed;
+    return EmbedManifestBytes(bytes, copyPath, binding);
 }
 
 void RunManifestMode() {
@@ -180,12 +196,20 @@ void RunManifestMode() {
     VBool loaderFound = ModShell::FileExists(files.loader);
     if (!manifestFound || !loaderFound) Finish(kManifestNotFound, ExitCode::kFileNotFound);
 
-    // Measured before the copy is made, so that an unreadable or empty
-    // manifest leaves nothing written.
-    unsigned long length = 0;
-    if (!MeasureManifest(files.manifest, length)) ReportUntrappedFailure();
-    if (length == 0) Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
-
+    // Read before the copy is made, so that an unreadable or empty manifest,
+    // or an elevating one with nothing to bind, leaves nothing written.
+    Text manifest, binding, boundLine;
+    if (!ReadManifest(files.manifest, manifest)) ReportUntrappedFailure();
+    if (manifest.empty()) Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
+    switch (ModBinding::BindCopy(manifest, binding, boundLine)) {
+    case ModBinding::BindResult::NoTarget:
+        Finish(kNothingToBind, ExitCode::kFileNotFound);
+    case ModBinding::BindResult::Failed:
+        ReportUntrappedFailure();
+    case ModBinding::BindResult::Unbound:
+    case ModBinding::BindResult::Bound:
+        break;
+    }
     if (!RetryWhileHeld([&] { return Files::Copy(files.loader, files.partial); })) {
         DiscardPartial(files.partial);  // a copy cut short by a full disk
         ReportUntrappedFailure();
@@ -196,20 +220,12 @@ void RunManifestMode() {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         ::SetFileAttributesA(files.partial.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 
-    EmbedResult result = EmbedManifest(files.loader, files.partial);
+    // The bytes whose elevation request decided the binding are the ones embedded.
+    EmbedResult result = EmbedManifestBytes(manifest, files.partial, binding);
     // Only now, finished, does the copy take its name, replacing an earlier one.
     if (result == EmbedResult::Embedded && RetryWhileHeld([&] { return Files::Move(files.partial, files.copy); }))
-        Finish(ManifestSuccessMessage(folder, name), ExitCode::kSuccess);
+        Finish(ManifestSuccessMessage(folder, name) + boundLine, ExitCode::kSuccess);
     DiscardPartial(files.partial);
-    switch (result) {
-    case EmbedResult::Empty:  // emptied since it was measured
-        Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
-    case EmbedResult::ReadFailed:
-        ReportUntrappedFailure();
-    case EmbedResult::Embedded:  // but it could not take the copy's name
-    case EmbedResult::UpdateFailed:
-        break;
-    }
     // Never success: whatever stands under the copy's name is not this run's.
     Finish(ManifestNotWrittenMessage(files.copy, Err::Description()), ExitCode::OfFailure(Err::Number()));
 }

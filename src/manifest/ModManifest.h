@@ -16,8 +16,9 @@ enum class EmbedResult {
 };
 
 // Embeds the bytes of executablePath + ".manifest" into the executable at
-// copyPath as its application manifest, keeping every other resource. A
+// copyPath as its application manifest, keeping every other resource, and
+// with it the binding record when one is given (else the copy is unbound). A
 // failure is also raised in Err, naming the file or the step.
-EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath);
+EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath, const Text& binding = Text());
 
 }  // namespace ModManifest

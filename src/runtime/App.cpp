@@ -1,5 +1,6 @@
 #include "App.h"
 
+#include "FileHash.h"
 #include "Files.h"
 #include "Kernel.h"
 #include "ProcessLocation.h"
@@ -11,6 +12,11 @@ namespace {
 ProcessLocation& Info() {
     static ProcessLocation location;
     return location;
+}
+
+UniqueFileHandle& HeldExecutable() {
+    static UniqueFileHandle held;
+    return held;
 }
 
 }  // namespace
@@ -27,6 +33,9 @@ Text Path() { return Info().folder; }
 Text EXEName() { return Info().baseName; }
 const CharacterWidths& AnsiWidths() { return Info().ansiWidths; }
 Text ExecutablePath() { return Info().identity; }
+
+void HoldExecutable(const Text& path) { HeldExecutable() = OpenSharingOnlyReads(path); }
+void ReleaseExecutable() { HeldExecutable().Reset(); }
 
 void ShowMessage(const Text& text) {
     if (Kernel::WindowStationVisible()) ::MessageBoxA(nullptr, text.c_str(), kTitle, MB_OK);

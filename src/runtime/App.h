@@ -27,6 +27,12 @@ const CharacterWidths& AnsiWidths();
 // (by its long or its short path): the identity of this loader.
 Text ExecutablePath();
 
+// Keeps the file at path (the executable, as the relaunch names it) open,
+// sharing only reads, until ReleaseExecutable: nobody can rename or replace
+// it meanwhile, and the relaunch starts this very file.
+void HoldExecutable(const Text& path);
+void ReleaseExecutable();
+
 // A message box with an OK button only, no icon, captioned with the title.
 // Where nobody can see the screen there is nobody to answer it: no box.
 void ShowMessage(const Text& text);

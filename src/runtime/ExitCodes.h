@@ -13,6 +13,7 @@ constexpr unsigned long kInvalidData = 13;       // ERROR_INVALID_DATA: an empty
 constexpr unsigned long kGenFailure = 31;        // ERROR_GEN_FAILURE: a failure that left no code
 constexpr unsigned long kBadPathname = 161;      // ERROR_BAD_PATHNAME: the system reports no whole path
 constexpr unsigned long kPathTooLong = 206;      // ERROR_FILENAME_EXCED_RANGE
+constexpr unsigned long kBadImageHash = 577;     // ERROR_INVALID_IMAGE_HASH: not the file a bound copy starts
 constexpr unsigned long kNoTranslation = 1113;   // ERROR_NO_UNICODE_TRANSLATION: the code page cannot hold it
 constexpr unsigned long kTimeout = 1460;         // ERROR_TIMEOUT: the window's time ran out
 constexpr unsigned long kUserExit = 1602;        // ERROR_INSTALL_USEREXIT: closed by the user

@@ -132,8 +132,9 @@ VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, cons
 }
 
 long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters, const Text& folder,
-                         long show, unsigned long& exitCode) {
+                         long show, unsigned long& exitCode, UniqueFileHandle* heldUntilStarted) {
     ShellStart start = StartWithProcessHandle(owner, verb, file, parameters, folder, show, 0);
+    if (heldUntilStarted) heldUntilStarted->Reset();
     exitCode = start.started ? 0 : static_cast<unsigned long>(start.result);
     // The handle stays open until the loader's own process ends.
     if (start.process) {

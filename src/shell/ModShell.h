@@ -2,6 +2,7 @@
 #include <stdint.h>
 
 #include "../runtime/Text.h"
+#include "../runtime/UniqueHandle.h"
 #include "../runtime/Win32.h"
 
 // Truth values as the loader's procedures pass them: true -1, false 0.
@@ -29,7 +30,9 @@ VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, cons
 // ShellExecuteEx, then blocks until the started process has ended. Returns
 // the shell's success value, or the system error code when the launch failed.
 // exitCode receives the started process's exit code, or that error code.
+// A file held for the start (heldUntilStarted) is let go once the shell has
+// returned, before the wait.
 long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters, const Text& folder,
-                         long show, unsigned long& exitCode);
+                         long show, unsigned long& exitCode, UniqueFileHandle* heldUntilStarted = nullptr);
 
 }  // namespace ModShell

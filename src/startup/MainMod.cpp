@@ -1,5 +1,6 @@
 #include "MainMod.h"
 
+#include "../manifest/ModBinding.h"
 #include "../manifest/ModManifest.h"
 #include "../protocol/CompletionMarker.h"
 #include "../protocol/LauncherName.h"
@@ -35,8 +36,11 @@ public:
     bool WaitingInstanceExists() override { return RunLocks::WaitingInstanceExists(); }
     bool ShowWaitWindow() override { return frmWait().Show(); }
     unsigned long RunSetupAndWait(const Text& target) override {
-        unsigned long exitCode = 0;
-        ModShell::ShellExecuteAndWait(hw().hWnd(), "open", target, "", "", kShowNoActivate, exitCode);
+        App::ReleaseExecutable();  // only a waiting instance has a relaunch to guard
+        UniqueFileHandle held;
+        unsigned long exitCode = ModBinding::CheckTarget(target, held);
+        if (exitCode == ExitCode::kSuccess)
+            ModShell::ShellExecuteAndWait(hw().hWnd(), "open", target, "", "", kShowNoActivate, exitCode, &held);
         return exitCode;
     }
     void WriteCompletionMarker(const Text& appFolder) override { ::WriteCompletionMarker(appFolder); }
@@ -69,6 +73,9 @@ void Main() {
     // A path the system cannot report whole names no setup program we could trust.
     if (!App::Initialise()) App::EndProcess(ExitCode::kBadPathname);
     if (!App::Refusal().empty()) RefuseUnusableFolder();
+    // Until the waiting instance's relaunch, nobody may put another program
+    // under our name: an elevated waiting instance would start it unasked.
+    App::HoldExecutable(JoinPath(App::Path(), App::EXEName() + ".exe"));
 
     Win32Startup world;
     StartupEnd end = RunStartupSequence(world);

@@ -146,6 +146,7 @@ void FrmWait::Timer1_Timer() {
     switch (tick.action) {
     case TickAction::Relaunch:
         relaunched_.Reset(ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe"), relaunchError_));
+        App::ReleaseExecutable();
         // No runner is coming: nothing is left to wait for.
         if (relaunchError_) CloseFor(CloseReason::RelaunchFailed);
         break;

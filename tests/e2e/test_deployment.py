@@ -5,7 +5,7 @@ import unittest
 from pathlib import Path
 
 import winehost
-from winehost import install_loader, install_setup, run_as_tool, setup_starts, wait_until
+from winehost import install_loader, install_setup, log_time_ms, now_ms, run_as_tool, setup_starts, wait_until
 
 WINDOW = "Please wait..."
 
@@ -52,6 +52,20 @@ class DeploymentTool(winehost.DesktopCase):
         self.assertEqual(exit_code(timeout=60), 2)
         self.assertEqual(self.desktop.windows(WINDOW), [])
         self.assertEqual(setup_starts(setup), [])
+
+    def test_the_waiting_instance_cannot_be_renamed_before_its_relaunch_which_still_works(self):
+        folder = self.desktop.folder("Held")
+        setup = install_setup(folder, "setup.exe", 500)
+        loader = install_loader(folder, "RUNsetup.exe")
+        self.desktop.wine(["cmd", "/c", "ver"]).wait(timeout=60 * winehost.SLOW)  # a warm cmd starts in a moment
+        exit_code = run_as_tool(self.desktop, loader)
+        self.desktop.wait_for_window(WINDOW, timeout=90)
+        # Through Wine: a rename on the Linux side would bypass its sharing.
+        self.desktop.wine(["cmd", "/c", "ren", self.desktop.windows_path(loader), "RUNother.exe"]).wait(60)
+        tried = now_ms()
+        self.assertEqual(sorted(p.name for p in folder.glob("RUN*")), ["RUNsetup.exe"], "renamed while held")
+        self.assertEqual(exit_code(timeout=90), 0)
+        self.assertLess(tried, log_time_ms(setup_starts(setup)[0]), "the rename came after the relaunch")
 
 
 if __name__ == "__main__":

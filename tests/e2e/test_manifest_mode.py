@@ -7,6 +7,7 @@ its text, buttons and icon from inside the same Wine prefix; the test then
 presses Return on the box, as a person would, and checks that the loader ends.
 """
 
+import hashlib
 import re
 import shutil
 import subprocess
@@ -15,7 +16,7 @@ from pathlib import Path
 
 import signing
 import winehost
-from winehost import nested, wait_until
+from winehost import install_setup, nested, run_as_tool, setup_starts, wait_until
 
 BOX = "Setup Loader Application"
 LOADER_NAME = "RUNSetup"
@@ -30,6 +31,11 @@ MANIFEST = ("\ufeff<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>
             "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
             "  <description>Installateur du pilote — édition spéciale</description>\r\n"
             "</assembly>\r\n").encode("utf-8")
+
+LEVEL = ('<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0"><trustInfo><security>'
+         '<requestedPrivileges><requestedExecutionLevel level={}/></requestedPrivileges></security></trustInfo>'
+         '</assembly>')
+NOT_PREPARED = ": This is not the setup program this loader was prepared for. It was not started."
 
 
 def resource_list(exe):
@@ -200,6 +206,54 @@ class ManifestMode(unittest.TestCase):
         self.assertTrue(passed, said)
         self.assertNotIn("Warning", said)
         self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
+
+    # --- binding an elevating copy to its setup program ---------------------------
+
+    def embed_and_install(self, folder, manifest):
+        """Embeds manifest where nobody sees; installs the copy as the loader and
+        returns the manifest mode's exit code."""
+        loader = folder / (LOADER_NAME + ".exe")
+        (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(manifest)
+        code = run_as_tool(self.desktop, loader, SWITCH, hidden=True)()
+        if (folder / (LOADER_NAME + "_new.exe")).exists():
+            shutil.move(folder / (LOADER_NAME + "_new.exe"), loader)
+        return code
+
+    def test_an_elevating_copy_starts_only_the_setup_program_it_was_bound_to(self):
+        folder = self.case_folder()
+        setup = install_setup(folder, "Setup.exe")
+        Path(str(setup) + ".cfg").write_text("500 3010")
+        (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(LEVEL.format("'requireAdministrator'").encode("utf-16"))
+        text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
+        digest = hashlib.sha256(setup.read_bytes()).hexdigest()
+        self.assertEqual(text, f"{self.win(folder)}\\{LOADER_NAME}{SUCCESS_TAIL}\r\nBound to Setup.exe, SHA-256 "
+                         f"{digest[:16]}...")
+        shutil.move(folder / (LOADER_NAME + "_new.exe"), folder / (LOADER_NAME + ".exe"))
+        self.assertEqual(run_as_tool(self.desktop, folder / (LOADER_NAME + ".exe"), hidden=True)(), 3010)
+        # Renamed beside another program, or its own changed by one byte: nothing starts.
+        other = self.case_folder("_other")
+        shutil.copy(folder / (LOADER_NAME + ".exe"), other / "RUNother.exe")
+        other_setup = install_setup(other, "other.exe")
+        self.assertEqual(run_as_tool(self.desktop, other / "RUNother.exe", hidden=True)(), 577)
+        data = setup.read_bytes()
+        setup.write_bytes(data[:-1] + bytes([data[-1] ^ 1]))
+        self.assertEqual(run_as_tool(self.desktop, folder / (LOADER_NAME + ".exe"), hidden=True)(), 577)
+        self.assertEqual(self.run_with_box(folder / (LOADER_NAME + ".exe")), self.win(setup) + NOT_PREPARED)
+        self.assertEqual(len(setup_starts(setup)), 1)
+        self.assertEqual(setup_starts(other_setup), [])
+
+    def test_a_copy_that_asks_no_elevation_is_unbound_and_one_that_asks_needs_its_setup_program(self):
+        folder = self.case_folder()
+        setup = install_setup(folder, "Setup.exe")
+        # Made from a bound loader: the binding it would carry over goes.
+        self.assertEqual(self.embed_and_install(folder, LEVEL.format('"highestAvailable"').encode("utf-8-sig")), 0)
+        self.assertEqual(self.embed_and_install(folder, LEVEL.format('"asInvoker"').encode()), 0)
+        Path(str(setup) + ".cfg").write_text("500 7")
+        setup.write_bytes(setup.read_bytes() + b"changed")
+        self.assertEqual(run_as_tool(self.desktop, folder / (LOADER_NAME + ".exe"), hidden=True)(), 7)
+        bare = self.case_folder("_bare")
+        self.assertEqual(self.embed_and_install(bare, LEVEL.format('"highestAvailable"').encode()), 2)
+        self.assertEqual(sorted(p.name for p in bare.iterdir()), [LOADER_NAME + ".exe", LOADER_NAME + ".exe.manifest"])
 
     # --- nothing to embed ----------------------------------------------------------
 

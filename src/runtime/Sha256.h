@@ -1,0 +1,29 @@
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+#include "Text.h"
+
+// SHA-256 of a byte stream fed in pieces of any size. Our own, so that the
+// hash is the same on every system the loader runs on, whatever its
+// cryptographic providers.
+class Sha256 {
+public:
+    static constexpr size_t kDigestBytes = 32;
+
+    Sha256();
+    void Update(const void* data, size_t length);
+    // The digest of everything fed so far; the object is spent afterwards.
+    void Finish(unsigned char digest[kDigestBytes]);
+
+private:
+    void Compress(const unsigned char* block);
+
+    uint32_t state_[8];
+    unsigned char block_[64];
+    size_t used_ = 0;
+    uint64_t total_ = 0;
+};
+
+// Bytes as lower-case hex digits, two a byte.
+Text HexDigits(const unsigned char* bytes, size_t count);

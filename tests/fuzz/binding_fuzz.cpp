@@ -1,0 +1,13 @@
+// Input: manifest bytes, read as a binding record too.
+#include <stdint.h>
+
+#include "manifest/Binding.h"
+#include "manifest/ElevationRequest.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Text bytes(reinterpret_cast<const char*>(data), size);
+    AsksForElevation(bytes);
+    Binding binding;
+    if (DecodeBinding(bytes, binding) && EncodeBinding(binding) != bytes) __builtin_trap();
+    return 0;
+}

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "manifest/Binding.h"
+#include "manifest/ElevationRequest.h"
+#include "runtime/Sha256.h"
+
+namespace {
+
+// ASCII text as UTF-16 of one byte order, with or without its mark.
+std::string Utf16(const std::string& ascii, bool little, bool mark) {
+    std::string out = mark ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
+    for (char c : ascii) out += little ? std::string{c, '\0'} : std::string{'\0', c};
+    return out;
+}
+
+bool Asks(const std::string& bytes) { return AsksForElevation(Text(bytes.data(), bytes.size())); }
+
+std::string Sha(const std::string& bytes, size_t piece) {
+    Sha256 hash;
+    for (size_t at = 0; at < bytes.size(); at += piece)
+        hash.Update(bytes.data() + at, std::min(piece, bytes.size() - at));
+    unsigned char digest[Sha256::kDigestBytes];
+    hash.Finish(digest);
+    return HexDigits(digest, sizeof digest).c_str();
+}
+
+}  // namespace
+
+TEST(Binding, ManifestBytesAskForElevationOrNot) {
+    const std::string admin = "<trustInfo><requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>";
+    const struct {
+        std::string bytes;
+        bool asks;
+    } rows[] = {
+        {admin, true},
+        {"\xEF\xBB\xBF<r><requestedExecutionLevel\r\n  level = 'highestAvailable'/>", true},
+        {"<ms_asmv2:requestedExecutionLevel uiAccess='false' level='requireAdministrator'>", true},
+        {Utf16(admin, true, true), true},
+        {Utf16(admin, false, true), true},
+        {Utf16(admin, true, false), true},
+        {Utf16(admin, false, false), true},
+        {"<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>", false},
+        {Utf16("<requestedExecutionLevel level='asInvoker'/>", true, true), false},
+        {"<!-- <requestedExecutionLevel level=\"requireAdministrator\"/> --><assembly/>", false},
+        {"<requestedExecutionLevelX level=\"requireAdministrator\"/>", false},
+        {"<requestedExecutionLevel xlevel=\"requireAdministrator\"/>", false},
+        {"<requestedExecutionLevel/><x level=\"requireAdministrator\"/>", false},
+        {"<assembly manifestVersion=\"1.0\"/>", false},
+        {"", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(Asks(row.bytes), row.asks) << row.bytes;
+}
+
+TEST(Binding, Sha256GivesThePublishedVectorsFedInAnyPieces) {
+    const std::string abc56 = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    for (size_t piece : {1, 63, 64, 1000}) {
+        EXPECT_EQ(Sha("", piece), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+        EXPECT_EQ(Sha("abc", piece), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+        EXPECT_EQ(Sha(abc56, piece), "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+        EXPECT_EQ(Sha(std::string(1000000, 'a'), piece),
+                  "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    }
+}
+
+TEST(Binding, RecordRoundTripsAndMatchesOnlyItsFileInAnyLetterCase) {
+    Binding bound{"Setup.exe", Text(std::string(64, 'a').c_str())};
+    Binding read;
+    ASSERT_TRUE(DecodeBinding(EncodeBinding(bound), read));
+    EXPECT_TRUE(MatchesBinding(read, "SETUP.EXE", bound.sha256));
+    EXPECT_FALSE(MatchesBinding(read, "other.exe", bound.sha256));
+    EXPECT_FALSE(MatchesBinding(read, "setup.exe", Text(std::string(63, 'a').c_str()) + "b"));
+    Text record = EncodeBinding(bound);
+    for (const Text& broken : {record.Left(record.length() - 1), record.Mid(1), Text("")})
+        EXPECT_FALSE(DecodeBinding(broken, read)) << broken.c_str();
+    Text name;
+    ASSERT_TRUE(TargetFileName("PRJRUNsetup", name));
+    EXPECT_STREQ(name.c_str(), "setup.exe");
+    EXPECT_FALSE(TargetFileName("XYZsetup", name));
+}
