@@ -7,7 +7,12 @@ bool ClosesAtPoll(const PollFacts& facts) {
     bool stale = facts.stale.present && marker.writeTime == facts.stale.writeTime;
     if (marker.present && !stale) return true;
     // Without a recognised prefix the runner ran nothing: the user closes the window.
-    return facts.relaunchEnded && !facts.runnerAtWork && facts.recognisedPrefix;
+    return facts.relaunchEnded && !facts.runnerAtWork && (facts.recognisedPrefix || facts.unwatched);
+}
+
+unsigned long RunnerEndWaitMs(CloseReason reason) {
+    constexpr unsigned long kRunnerEndWaitMs = 5000;
+    return reason == CloseReason::Poll ? kRunnerEndWaitMs : 0;
 }
 
 unsigned long WaitingExitCode(const WaitEnd& end) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/Visibility.h"
 #include "waitwindow/Transparant.h"
 #include "waitwindow/WindowsVersion.h"
 
@@ -30,4 +31,21 @@ TEST(TransparencyAlpha, AcceptsZeroTo255Only) {
     EXPECT_FALSE(IsAlphaInRange(-1));
     EXPECT_FALSE(IsAlphaInRange(256));
     EXPECT_FALSE(IsAlphaInRange(-32768));
+}
+
+TEST(SomebodyCanSee, SessionZeroSinceNtSixAndHiddenStationsOnlyWhereKnown) {
+    // NT major, session known, session, station flags known, WSF_VISIBLE: seen
+    const struct {
+        StationFacts facts;
+        bool seen;
+    } rows[] = {
+        {{6, true, 1, true, true}, true},   // a user's session (and Wine's)
+        {{6, true, 0, true, true}, false},  // services' session 0, visible flag and all
+        {{10, true, 0, true, true}, false},  {{5, true, 0, true, true}, true},  // XP's console is session 0
+        {{6, false, 0, true, true}, true},                                      // no session told
+        {{6, true, 1, true, false}, false},                                     // a service's window station
+        {{6, true, 1, false, false}, true},                                     // the station query failed
+        {{0, false, 0, false, false}, true},                                    // 9x: no stations at all
+    };
+    for (const auto& row : rows) EXPECT_EQ(SomebodyCanSee(row.facts), row.seen) << row.facts.ntMajorVersion;
 }

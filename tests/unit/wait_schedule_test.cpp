@@ -95,3 +95,16 @@ TEST(WaitSchedule, ActionsByCounterValue) {
         EXPECT_EQ(ActionFor(c), TickAction::None) << c;
     EXPECT_EQ(ActionFor(250), TickAction::Timeout);
 }
+
+TEST(WaitSchedule, WhereNobodySeesTheLastPollCycleRepeatsInPlaceOfTheTimeout) {
+    std::vector<Tick> watched = WalkAllTicks();
+    WaitClock clock;
+    clock.unwatched = true;
+    for (int n = 1; n < 4 * kLastTick; ++n) {
+        Tick tick = AdvanceClock(clock);
+        TickAction expected = n < kLastTick              ? watched[n].action
+                              : (n - kLastTick) % 80 < 8 ? TickAction::Poll
+                                                         : TickAction::None;
+        ASSERT_EQ(tick.action, expected) << "tick " << n;
+    }
+}
