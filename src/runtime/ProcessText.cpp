@@ -79,7 +79,7 @@ Text RunnerObjectName(const Text& executablePath) {
 // the whole id may not be read, still meets the same lock.
 Text RunnerObjectName(const FolderIdentity& folder) {
     if (folder.fileIdHigh == 0)
-        return Text(kRunnerPrefix) + Hex(folder.volumeSerial & 0xFFFFFFFFu, 8) + "." + Hex(folder.fileIndex, 16);
+        return Text(kRunnerPrefix) + Hex(folder.volumeSerial, 8) + "." + Hex(folder.fileIndex, 16);
     return Text(kRunnerPrefix) + Hex(folder.volumeSerial, 16) + "." + Hex(folder.fileIdHigh, 16) +
            Hex(folder.fileIndex, 16);
 }
