@@ -15,7 +15,7 @@ class DeploymentTool(winehost.DesktopCase):
         runs = {}
         for name, config, args in (("Runs", "1000 3010", ()), ("NoProgram", None, ()), ("Nothing", "", ()),
                                    ("Embeds", "1000", ("/Addrunsetup/Manifest",)), ("TooDeep", "1000", ())):
-            # A folder of 8.3 names, too long for the manifest's path beside it: refused, with no box.
+            # TooDeep: 8.3 names, too long for the manifest's path beside it; refused, with no box.
             folder = self.desktop.folder("TOODEEP" + "/LEVEL000" * 26 if name == "TooDeep" else "Hidden" + name)
             if config is None:
                 (folder / "setup.exe").write_text("This is a readme, not a program.\r\n")

@@ -1,8 +1,7 @@
 """Without a completion marker the waiting window gives up after 1992 ticks
 of 250 ms (498 s), and deletes a marker that came after its last poll. A
 setup program that runs past that limit leaves nothing that closes the next
-start's window early. Where nobody sees the window there is no limit: the
-deployment tool gets the setup program's own code, however late."""
+start's window early."""
 
 import os
 import signal
@@ -17,16 +16,14 @@ TITLE = "Please wait..."
 TIMEOUT_S = 498
 LAST_POLL_S = 479.75
 SETUP_S = 525  # runs on well past the window's timeout
-HIDDEN_SETUP_S = 510  # past the timeout too, and ended well within the deploy tool's ten minutes
 
 
 class Timeout(unittest.TestCase):
     def test_window_closes_by_itself_after_about_498_seconds(self):
         with winehost.WineDesktop() as desktop:
             hidden = desktop.folder("hidden")
-            winehost.install_loader(hidden, "RUNsetup.exe")
-            Path(str(winehost.install_setup(hidden, "setup.exe")) + ".cfg").write_text(f"{HIDDEN_SETUP_S * 1000} 3010")
-            hidden_code = winehost.run_as_tool(desktop, hidden / "RUNsetup.exe", hidden=True)
+            winehost.install_setup(hidden, "setup.exe", "510000 3010")  # past the timeout, within deploy's 10 min
+            hidden_code = winehost.run_as_tool(desktop, winehost.install_loader(hidden, "RUNsetup.exe"), hidden=True)
             folder = desktop.folder("timeout")
             winehost.install_loader(folder, "RUNsetup.exe")
             setup = winehost.install_setup(folder, "setup.exe", SETUP_S * 1000)
@@ -48,7 +45,6 @@ class Timeout(unittest.TestCase):
                 self.assertGreater(closed, TIMEOUT_S - 10)
                 self.assertFalse((folder / "done").exists(), "the closing window deletes the marker")
                 self.assertEqual(exit_code(timeout=60), 1460, "ERROR_TIMEOUT: the setup program had not ended")
-                self.assertTrue(desktop.processes("deploy.exe"), "the unseen loader ended at the timeout too")
                 self.assertEqual(len(winehost.setup_starts(setup)), 1)
                 self.assertEqual(winehost.setup_ends(setup), [], "the setup program should still run")
 

@@ -340,8 +340,8 @@ NO_PROGRAM_CODES = (193, 6, 11)
 
 def run_as_tool(desktop, exe, *args, hidden=False, quit=False):
     """Starts exe as a deployment tool does (the deploy fixture), on a desktop
-    that nobody sees if hidden, asking it to quit once it is up if quit;
-    returns a function that waits for its whole exit code."""
+    that nobody sees if hidden; returns a function that waits for its whole
+    exit code. With quit, the tool asks it to quit (WM_QUIT) once it is up."""
     tool = desktop.root / "deploy.exe"
     if not tool.exists():
         shutil.copyfile(FIXTURES / "deploy.exe", tool)

@@ -87,6 +87,8 @@ TEST(StartupSequence, InstanceLockThatCannotBeMadeIsReportedAndNothingStarts) {
     world.lock = InstanceLock::Failed;
     EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::InstanceLockFailed);
     EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "report lock failure"}));
+    EXPECT_EQ(InstanceLockFrom(false, 5), InstanceLock::Exists) << "access denied: an elevated waiting instance has it";
+    EXPECT_EQ(RunnerLockFrom(false, 6), RunnerLock::Failed) << "another kind of object holds the name";
 }
 
 TEST(StartupSequence, RunnerDefersToOneAtWorkAndLeavesNoMarkerForAClosedWindow) {
@@ -171,16 +173,4 @@ TEST(StartupSequence, EachEndGivesTheExitCodeThatSaysWhatHappened) {
     EXPECT_EQ(exitCode("XYZsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists), 2u);
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Failed), 5u);  // the one the report names
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\other.exe", InstanceLock::Taken), 2u);
-}
-
-TEST(StartupSequence, WhatCreatingALockTells) {
-    // A lock we may not open (5) is held by a process with more rights; only another error is a failure.
-    EXPECT_EQ(InstanceLockFrom(true, 0), InstanceLock::Taken);
-    EXPECT_EQ(InstanceLockFrom(true, 183), InstanceLock::Exists);
-    EXPECT_EQ(InstanceLockFrom(false, 5), InstanceLock::Exists);
-    EXPECT_EQ(InstanceLockFrom(false, 6), InstanceLock::Failed);
-    EXPECT_EQ(RunnerLockFrom(true, 0), RunnerLock::Taken);
-    EXPECT_EQ(RunnerLockFrom(true, 183), RunnerLock::Busy);
-    EXPECT_EQ(RunnerLockFrom(false, 5), RunnerLock::Busy);
-    EXPECT_EQ(RunnerLockFrom(false, 6), RunnerLock::Failed);
 }

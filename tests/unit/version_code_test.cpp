@@ -34,18 +34,9 @@ TEST(TransparencyAlpha, AcceptsZeroTo255Only) {
 }
 
 TEST(SomebodyCanSee, SessionZeroSinceNtSixAndHiddenStationsOnlyWhereKnown) {
-    // NT major, session known, session, station flags known, WSF_VISIBLE: seen
-    const struct {
-        StationFacts facts;
-        bool seen;
-    } rows[] = {
-        {{6, true, 1, true, true}, true},   // a user's session (and Wine's)
-        {{6, true, 0, true, true}, false},  // services' session 0, visible flag and all
-        {{10, true, 0, true, true}, false},  {{5, true, 0, true, true}, true},  // XP's console is session 0
-        {{6, false, 0, true, true}, true},                                      // no session told
-        {{6, true, 1, true, false}, false},                                     // a service's window station
-        {{6, true, 1, false, false}, true},                                     // the station query failed
-        {{0, false, 0, false, false}, true},                                    // 9x: no stations at all
-    };
-    for (const auto& row : rows) EXPECT_EQ(SomebodyCanSee(row.facts), row.seen) << row.facts.ntMajorVersion;
+    EXPECT_TRUE(SomebodyCanSee({6, true, 1, true, true}));    // NT 6, session 1 (a user's, Wine's), visible station
+    EXPECT_FALSE(SomebodyCanSee({10, true, 0, true, true}));  // services' session 0, visible flag and all
+    EXPECT_TRUE(SomebodyCanSee({5, true, 0, true, true}));    // XP's console is session 0
+    EXPECT_FALSE(SomebodyCanSee({6, true, 1, true, false}));  // a service's window station
+    EXPECT_TRUE(SomebodyCanSee({6, true, 1, false, false}));  // the station query failed
 }
