@@ -3,6 +3,7 @@
 #include "../runtime/App.h"
 #include "../runtime/Err.h"
 #include "../runtime/ExitCodes.h"
+#include "../runtime/LazyFunction.h"
 #include "../runtime/ProcessText.h"
 #include "../runtime/UniqueHandle.h"
 
@@ -12,21 +13,49 @@ namespace {
 UniqueKernelHandle g_instanceLock;
 UniqueKernelHandle g_runnerLock;
 DWORD g_instanceLockError = 0;
+DWORD g_runnerLockError = 0;
 
 Text InstanceName() { return InstanceObjectName(App::ExecutablePath()); }
+
+// FILE_ID_INFO, which the XP-level headers lack: the volume and the 128-bit
+// file id, low byte first.
+struct FileIdInformation {
+    ULONGLONG volumeSerial;
+    BYTE fileId[16];
+};
+constexpr int kFileIdInfoClass = 18;  // FileIdInfo, from Windows 8 and Server 2012 on
+LazyFunction<BOOL(WINAPI*)(HANDLE, int, void*, DWORD)> g_fileInformationEx("kernel32.dll",
+                                                                           "GetFileInformationByHandleEx");
+
+// The whole 128-bit id where the system and the file system tell it.
+bool ReadFileId(HANDLE folder, FolderIdentity& identity) {
+    auto fileInformationEx = g_fileInformationEx.Get();
+    FileIdInformation information = {};
+    if (!fileInformationEx || !fileInformationEx(folder, kFileIdInfoClass, &information, sizeof information))
+        return false;
+    identity.volumeSerial = information.volumeSerial;
+    for (int i = 7; i >= 0; --i) {
+        identity.fileIndex = (identity.fileIndex << 8) | information.fileId[i];
+        identity.fileIdHigh = (identity.fileIdHigh << 8) | information.fileId[i + 8];
+    }
+    return (identity.fileIndex | identity.fileIdHigh) != 0;
+}
 
 // The folder's identity, read once: it names the folder however it was reached.
 Text RunnerName() {
     static Text name;
     if (!name.empty()) return name;
-    UniqueFileHandle folder(::CreateFileA(App::Path().c_str(), FILE_READ_ATTRIBUTES,
+    UniqueFileHandle folder(::CreateFileA(FolderToOpen(App::Path()).c_str(), FILE_READ_ATTRIBUTES,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FolderIdentity identity;
     BY_HANDLE_FILE_INFORMATION information;
     // Some network servers give every file the index 0: that names no folder.
-    if (folder.Valid() && ::GetFileInformationByHandle(folder.Get(), &information) &&
-        (information.nFileIndexHigh | information.nFileIndexLow) != 0) {
-        FolderIdentity identity;
+    if (folder.Valid() && ReadFileId(folder.Get(), identity)) {
+        name = RunnerObjectName(identity);
+    } else if (folder.Valid() && ::GetFileInformationByHandle(folder.Get(), &information) &&
+               (information.nFileIndexHigh | information.nFileIndexLow) != 0) {
+        identity = FolderIdentity();
         identity.volumeSerial = information.dwVolumeSerialNumber;
         identity.fileIndex = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
         name = RunnerObjectName(identity);
@@ -52,17 +81,11 @@ InstanceLock TakeInstanceLock() {
     Text name = InstanceName();
     UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, name.c_str()));
     DWORD error = ::GetLastError();
-    // A lock we may not open is held all the same: by a waiting instance
-    // with more rights (elevated), whose runner this start becomes.
-    if (!lock.Valid() && error == ERROR_ACCESS_DENIED) return InstanceLock::Exists;
-    if (!lock.Valid()) {
-        g_instanceLockError = error;
-        return InstanceLock::Failed;
-    }
+    InstanceLock answer = InstanceLockFrom(lock.Valid(), error);
+    if (answer == InstanceLock::Failed) g_instanceLockError = error;
     // A runner lets go at once: the lock must vanish with the waiting instance.
-    if (error == ERROR_ALREADY_EXISTS) return InstanceLock::Exists;
-    g_instanceLock.Reset(lock.Release());
-    return InstanceLock::Taken;
+    if (answer == InstanceLock::Taken) g_instanceLock.Reset(lock.Release());
+    return answer;
 }
 
 unsigned long ReportInstanceLockFailure() {
@@ -72,13 +95,17 @@ unsigned long ReportInstanceLockFailure() {
     return ExitCode::OfFailure(Err::Number());
 }
 
-bool TakeRunnerLock() {
+RunnerLock TakeRunnerLock() {
     Text name = RunnerName();
     UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, name.c_str()));
-    bool taken = lock.Valid() && ::GetLastError() != ERROR_ALREADY_EXISTS;
-    if (taken) g_runnerLock.Reset(lock.Release());
-    return taken;
+    DWORD error = ::GetLastError();
+    RunnerLock answer = RunnerLockFrom(lock.Valid(), error);
+    if (answer == RunnerLock::Failed) g_runnerLockError = error;
+    if (answer == RunnerLock::Taken) g_runnerLock.Reset(lock.Release());
+    return answer;
 }
+
+unsigned long RunnerLockError() { return g_runnerLockError; }
 
 bool WaitingInstanceExists() { return Held(InstanceName()); }
 bool RunnerAtWork() { return Held(RunnerName()); }

@@ -9,9 +9,19 @@ bool Sleep(DWORD milliseconds);
 bool ReleaseCapture();
 bool SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr);
 
-// False when the process's window station is not the interactive one (a
-// service's, or a deployment agent's under SYSTEM): nobody sees its windows,
-// and a message box there would wait for ever. True when it cannot be told.
+// False where nobody can see the process's windows (SomebodyCanSee): a
+// service's or a deployment agent's window station, or session 0 on NT 6
+// and later; a message box there would wait for ever. True when it cannot
+// be told.
 bool WindowStationVisible();
+
+// Lets the process take the foreground, so that the windows and prompts it
+// (and what it starts) shows can come to the front. Nothing where the system
+// cannot (before XP SP1).
+void AllowForeground(HANDLE process);
+
+// Waits up to milliseconds for the object while the thread's windows get
+// their messages; true when it was signalled.
+bool WaitDispatching(HANDLE object, DWORD milliseconds);
 
 }  // namespace Kernel

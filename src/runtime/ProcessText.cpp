@@ -74,6 +74,14 @@ Text RunnerObjectName(const Text& executablePath) {
     return Text(kRunnerPrefix) + PathHash(folder);
 }
 
+// An id that fits 64 bits (NTFS) keeps the short form, with the volume's low
+// 32 bits, which is all the older call tells: a start through a share, where
+// the whole id may not be read, still meets the same lock.
 Text RunnerObjectName(const FolderIdentity& folder) {
-    return Text(kRunnerPrefix) + Hex(folder.volumeSerial, 8) + "." + Hex(folder.fileIndex, 16);
+    if (folder.fileIdHigh == 0)
+        return Text(kRunnerPrefix) + Hex(folder.volumeSerial, 8) + "." + Hex(folder.fileIndex, 16);
+    return Text(kRunnerPrefix) + Hex(folder.volumeSerial, 16) + "." + Hex(folder.fileIdHigh, 16) +
+           Hex(folder.fileIndex, 16);
 }
+
+Text FolderToOpen(const Text& folder) { return folder.length() == 2 && folder[1] == ':' ? folder + "\\" : folder; }

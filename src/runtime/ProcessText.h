@@ -24,11 +24,18 @@ bool SplitModulePath(const Text& fullPath, ModulePath& out);
 Text InstanceObjectName(const Text& executablePath);
 
 // What names a folder whatever path reaches it (a drive letter or a share, a
-// link or a junction, any letter case): its volume and its index there.
+// link or a junction, any letter case): its volume and its file id there,
+// 128 bits where the system tells them (ReFS needs them all), else the
+// 64-bit index.
 struct FolderIdentity {
-    uint32_t volumeSerial = 0;
-    uint64_t fileIndex = 0;
+    uint64_t volumeSerial = 0;
+    uint64_t fileIndex = 0;   // the file id's low 64 bits
+    uint64_t fileIdHigh = 0;  // its high 64 bits
 };
+
+// The path that opens the folder itself. A drive root's folder text is "E:",
+// which the system reads as E:'s current directory; its root is "E:\".
+Text FolderToOpen(const Text& folder);
 
 // Name of the kernel object that a runner holds while it works: one per
 // folder and machine, so that loaders of one folder never run two setups at

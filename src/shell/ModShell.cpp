@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "../runtime/Err.h"
+#include "../runtime/ExitCodes.h"
 #include "../runtime/Files.h"
 #include "../runtime/Kernel.h"
 #include "../runtime/LazyFunction.h"
@@ -87,10 +88,12 @@ ShellStart StartWithProcessHandle(HWND owner, const Text& verb, const Text& file
     if (start.started) {
         start.result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
     } else {
-        start.result = static_cast<long>(getLastError());
+        DWORD error = getLastError();
         // The shell's own error box can leave no system code behind; its
-        // error value then says what went wrong.
-        if (start.result == 0) start.result = static_cast<long>(reinterpret_cast<intptr_t>(info.hInstApp));
+        // error value then says what went wrong, and where it too is 0 the
+        // start still failed: 0 would read as success.
+        if (error == 0) error = static_cast<DWORD>(reinterpret_cast<uintptr_t>(info.hInstApp));
+        start.result = static_cast<long>(ExitCode::OfFailure(error));
     }
     start.process = info.hProcess;
     return start;

@@ -32,7 +32,8 @@ public:
     bool LoadOwnerWindow() override { return hw().Load(); }
     InstanceLock TakeInstanceLock() override { return RunLocks::TakeInstanceLock(); }
     unsigned long ReportInstanceLockFailure() override { return RunLocks::ReportInstanceLockFailure(); }
-    bool TakeRunnerLock() override { return RunLocks::TakeRunnerLock(); }
+    RunnerLock TakeRunnerLock() override { return RunLocks::TakeRunnerLock(); }
+    unsigned long RunnerLockError() override { return RunLocks::RunnerLockError(); }
     bool WaitingInstanceExists() override { return RunLocks::WaitingInstanceExists(); }
     bool ShowWaitWindow() override { return frmWait().Show(); }
     unsigned long RunSetupAndWait(const Text& target) override {
@@ -90,6 +91,7 @@ void Main() {
     case StartupOutcome::InstanceLockFailed:
     case StartupOutcome::RunnerNoPrefix:
     case StartupOutcome::RunnerBusy:
+    case StartupOutcome::RunnerLockFailed:
     case StartupOutcome::RunnerFinished:
         break;
     }

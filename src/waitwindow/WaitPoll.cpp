@@ -6,8 +6,13 @@ bool ClosesAtPoll(const PollFacts& facts) {
     const MarkerState& marker = facts.marker;
     bool stale = facts.stale.present && marker.writeTime == facts.stale.writeTime;
     if (marker.present && !stale) return true;
-    // Without a recognised prefix the runner ran nothing: the user closes the window.
-    return facts.relaunchEnded && !facts.runnerAtWork && facts.recognisedPrefix;
+    // Without a recognised prefix the runner ran nothing: the user closes the window, where one sees it.
+    return facts.relaunchEnded && !facts.runnerAtWork && (facts.recognisedPrefix || facts.unwatched);
+}
+
+unsigned long RunnerEndWaitMs(CloseReason reason) {
+    constexpr unsigned long kRunnerEndWaitMs = 5000;
+    return reason == CloseReason::Poll ? kRunnerEndWaitMs : 0;
 }
 
 unsigned long WaitingExitCode(const WaitEnd& end) {

@@ -19,11 +19,14 @@ struct PollFacts {
     bool relaunchEnded = false;     // the process this window started has ended
     bool runnerAtWork = false;      // some runner of this folder holds its lock
     bool recognisedPrefix = false;  // the launcher name selects a setup program
+    bool unwatched = false;         // nobody can see the window, nor close it
 };
 
 // True when the window should close: a fresh marker, or else the relaunched
 // process has ended with no runner left at work, so no marker is coming
 // (an unwritable folder, or a runner that deferred to one now finished).
+// Where nobody sees the window, that ended relaunch closes it in any case:
+// no hand will, and no time limit does.
 bool ClosesAtPoll(const PollFacts& facts);
 
 // What closed the waiting window.
@@ -40,6 +43,11 @@ struct WaitEnd {
     bool runnerEnded = false;         // the relaunched process has ended (after a short wait at a poll)
     unsigned long runnerCode = 0;     // its exit code, when it has
 };
+
+// How long the closing window waits for its runner's code: a runner ends
+// right after it leaves the marker, so after a poll that found it that code
+// is worth a short wait; after any other close it is read only if there.
+unsigned long RunnerEndWaitMs(CloseReason reason);
 
 // The waiting instance ends with its runner's code once that has ended: the
 // setup program's own, or why the runner ran none. Before then the reason

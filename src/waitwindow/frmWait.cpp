@@ -20,9 +20,6 @@ constexpr unsigned kTickMs = 250;
 constexpr int16_t kOpacity = 244;
 constexpr int16_t kHighestTranslucentVersion = 5;
 constexpr DWORD kPauseBeforeEndMs = 100;
-// A runner ends right after it leaves the marker; its exit code is worth this
-// much of a wait.
-constexpr DWORD kRunnerEndWaitMs = 5000;
 constexpr UINT_PTR kTimer1Id = 1;
 
 const FormDefinition kWaitDefinition = {
@@ -60,6 +57,7 @@ void FrmWait::PrepareWindow() {
     SetCaption(kCaption);
     clock_.Counter = 0;
     clock_.ImgCount = 0;
+    clock_.unwatched = !Kernel::WindowStationVisible();
     for (int i = 1; i < kFrameCount; ++i) SetLavaVisible(i, false);
     Timer1.SetEnabled(true);
     Timer1.SetInterval(kTickMs);
@@ -94,6 +92,7 @@ bool FrmWait::MarkerOrRunnerSaysDone() const {
     facts.relaunchEnded = relaunched_.Valid() && ::WaitForSingleObject(relaunched_.Get(), 0) == WAIT_OBJECT_0;
     facts.runnerAtWork = RunLocks::RunnerAtWork();
     facts.recognisedPrefix = recognisedPrefix_;
+    facts.unwatched = clock_.unwatched;
     return ClosesAtPoll(facts);
 }
 
@@ -113,11 +112,10 @@ unsigned long FrmWait::ExitCode() const {
     end.reason = closeReason_;
     end.relaunchError = relaunchError_;
     DWORD code = 0;
-    end.runnerEnded =
-        relaunched_.Valid() &&
-        ::WaitForSingleObject(relaunched_.Get(), closeReason_ == CloseReason::Poll ? kRunnerEndWaitMs : 0) ==
-            WAIT_OBJECT_0 &&
-        ::GetExitCodeProcess(relaunched_.Get(), &code);
+    // The window keeps its messages flowing meanwhile: it is still on screen.
+    end.runnerEnded = relaunched_.Valid() &&
+                      Kernel::WaitDispatching(relaunched_.Get(), RunnerEndWaitMs(closeReason_)) &&
+                      ::GetExitCodeProcess(relaunched_.Get(), &code);
     end.runnerCode = code;
     return WaitingExitCode(end);
 }
@@ -147,6 +145,9 @@ void FrmWait::Timer1_Timer() {
     case TickAction::Relaunch:
         relaunched_.Reset(ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe"), relaunchError_));
         App::ReleaseExecutable();
+        // The runner's hidden window owns the setup program's prompts (elevation
+        // among them), which may come to the front only with this process's leave.
+        Kernel::AllowForeground(relaunched_.Get());
         // No runner is coming: nothing is left to wait for.
         if (relaunchError_) CloseFor(CloseReason::RelaunchFailed);
         break;

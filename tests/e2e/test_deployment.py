@@ -14,8 +14,9 @@ class DeploymentTool(winehost.DesktopCase):
     def test_where_nobody_sees_no_box_waits_and_the_code_says_what_happened(self):
         runs = {}
         for name, config, args in (("Runs", "1000 3010", ()), ("NoProgram", None, ()), ("Nothing", "", ()),
-                                   ("Embeds", "1000", ("/Addrunsetup/Manifest",))):
-            folder = self.desktop.folder("Hidden" + name)
+                                   ("Embeds", "1000", ("/Addrunsetup/Manifest",)), ("TooDeep", "1000", ())):
+            # TooDeep: 8.3 names, too long for the manifest's path beside it; refused, with no box.
+            folder = self.desktop.folder("TOODEEP" + "/LEVEL000" * 26 if name == "TooDeep" else "Hidden" + name)
             if config is None:
                 (folder / "setup.exe").write_text("This is a readme, not a program.\r\n")
             elif config:
@@ -23,7 +24,8 @@ class DeploymentTool(winehost.DesktopCase):
             (folder / "RUNsetup.exe.manifest").write_text('<assembly manifestVersion="1.0"/>')
             runs[name] = run_as_tool(self.desktop, install_loader(folder, "RUNsetup.exe"), *args, hidden=True)
         codes = {name: exit_code() for name, exit_code in runs.items()}
-        self.assertEqual({**codes, "NoProgram": None}, {"Runs": 3010, "NoProgram": None, "Nothing": 2, "Embeds": 0})
+        self.assertEqual({**codes, "NoProgram": None},
+                         {"Runs": 3010, "NoProgram": None, "Nothing": 2, "Embeds": 0, "TooDeep": 206})
         self.assertIn(codes["NoProgram"], winehost.NO_PROGRAM_CODES)
         self.assertTrue((self.desktop.drive_c / "HiddenEmbeds" / "RUNsetup_new.exe").exists(), "no copy written")
         self.assertEqual(self.desktop.windows(WINDOW), [], "a window showed on the visible desktop")
@@ -39,6 +41,10 @@ class DeploymentTool(winehost.DesktopCase):
         self.desktop.key(window, "Escape")
         self.assertEqual(first(timeout=60), 1602)
         self.assertEqual(len(setup_starts(setup)), 1)
+        # Asked to quit from outside (WM_QUIT) before its relaunch: the user's end too.
+        install_setup(self.desktop.folder("Quit"), "setup.exe")
+        quit = run_as_tool(self.desktop, install_loader(self.desktop.drive_c / "Quit", "RUNsetup.exe"), quit=True)
+        self.assertEqual(quit(timeout=90), 1602)
 
     def test_a_relaunch_that_fails_ends_the_wait_with_its_error(self):
         folder = self.desktop.folder("Renamed")

@@ -84,17 +84,19 @@ class RunProtocol(unittest.TestCase):
     def test_two_starts_close_together_run_the_setup_once(self):
         # The second start may reach the folder by another path: a link to it
         # is another loader to the user (a window of its own), not to the folder.
-        for delay, link in ((0.1, None), (1.0, None), (0.5, "TwiceLink")):
+        for delay, link in ((0.1, None), (1.0, None), (0.5, "TwiceLink"), (0.6, "e:")):
             with self.subTest(delay=delay, link=link):
                 folder = self.desktop.folder(f"Twice{delay}")
                 loader = install_loader(folder, "RUNsetup.exe")
                 setup = install_setup(folder, "setup.exe", run_ms=5000)
+                drive = link == "e:"  # a drive root: started from E:\\sub, then from E:\\
                 if link:
-                    (self.desktop.drive_c / link).symlink_to(folder)
-                self.desktop.start(loader)
-                time.sleep(delay)
-                self.desktop.start(self.desktop.drive_c / link / loader.name if link else loader)
-                windows = 2 if link else 1
+                    (self.desktop.prefix / "dosdevices" if drive else self.desktop.drive_c).joinpath(link).symlink_to(folder)
+                (folder / "sub").mkdir()
+                for start in (folder / "sub", folder) if drive else (loader, self.desktop.drive_c / str(link) / loader.name):
+                    self.desktop.wine(["E:\\RUNsetup.exe"], cwd=start) if drive else self.desktop.start(start if link else loader)
+                    time.sleep(delay)
+                windows = 2 if link and not drive else 1
                 wait_until(lambda: len(self.desktop.windows(WINDOW)) >= windows, 90, what="the waiting windows")
                 wait_until(lambda: setup_starts(setup), 90, what="the setup program to start")
                 self.assertEqual(len(self.desktop.windows(WINDOW)), windows, "waiting windows")

@@ -21,6 +21,9 @@ SETUP_S = 525  # runs on well past the window's timeout
 class Timeout(unittest.TestCase):
     def test_window_closes_by_itself_after_about_498_seconds(self):
         with winehost.WineDesktop() as desktop:
+            hidden = desktop.folder("hidden")
+            winehost.install_setup(hidden, "setup.exe", "510000 3010")  # past the timeout, within deploy's 10 min
+            hidden_code = winehost.run_as_tool(desktop, winehost.install_loader(hidden, "RUNsetup.exe"), hidden=True)
             folder = desktop.folder("timeout")
             winehost.install_loader(folder, "RUNsetup.exe")
             setup = winehost.install_setup(folder, "setup.exe", SETUP_S * 1000)
@@ -49,6 +52,7 @@ class Timeout(unittest.TestCase):
                 wait_until(lambda: not desktop.processes("RUNsetup.exe") and not desktop.processes("setup.exe"),
                            SETUP_S + 120 - (time.monotonic() - shown), interval=1, what="the late runner to end")
                 self.assertFalse((folder / "done").exists(), "the late runner left a marker")
+                self.assertEqual(hidden_code(timeout=120), 3010, "the unseen loader's tool gets the setup's own code")
 
                 # The next start waits for its own setup program.
                 Path(str(setup) + ".cfg").write_text("3000")

@@ -338,16 +338,16 @@ def install_loader(folder, name):
 NO_PROGRAM_CODES = (193, 6, 11)
 
 
-def run_as_tool(desktop, exe, *args, hidden=False):
+def run_as_tool(desktop, exe, *args, hidden=False, quit=False):
     """Starts exe as a deployment tool does (the deploy fixture), on a desktop
     that nobody sees if hidden; returns a function that waits for its whole
-    exit code."""
+    exit code. With quit, the tool asks it to quit (WM_QUIT) once it is up."""
     tool = desktop.root / "deploy.exe"
     if not tool.exists():
         shutil.copyfile(FIXTURES / "deploy.exe", tool)
     # A file, not a pipe, as in run_console.
     out = tempfile.TemporaryFile(mode="w+")
-    proc = desktop._spawn(["wine", str(tool), *(["hidden"] if hidden else []), desktop.windows_path(exe), *args],
+    proc = desktop._spawn(["wine", str(tool), *(["hidden"] if hidden else ["quit"] if quit else []), desktop.windows_path(exe), *args],
                           stdout_file=out)
 
     def exit_code(timeout=180):

@@ -88,6 +88,8 @@ TEST(LauncherNameCodePages, CutAndFoldWholeCharacters) {
     EXPECT_TRUE(IsManifestSwitch("/Addrun\x83\x41/Manifest", "RUN\x83\x41", cp932));
     CandidatePaths c = BuildCandidatePaths(kFolder, "RUN\x83\x5Cx", cp932);
     EXPECT_STREQ(c.path[1].c_str(), "C:\\Drivers\\x.exe");
+    c = BuildCandidatePaths(kFolder, "RUN\x9F\x5C\xFC\x41x", cp932);  // 9F: the last lead byte of a range
+    EXPECT_STREQ(c.path[1].c_str(), "C:\\Drivers\\\xFC\x41x.exe");
     c = BuildCandidatePaths(kFolder, "LOAD\xC3\xA9t\xC3\xA9", CharacterWidths(kCodePageUtf8, nullptr, 0));
     EXPECT_STREQ(c.path[3].c_str(), "C:\\Drivers\\\xC3\xA9.exe");
 }

@@ -54,6 +54,10 @@ TEST(RunnerObjectName, OnePerFolderAndMachineWhateverTheLoaderNameOrCase) {
     EXPECT_STREQ(RunnerObjectName(FolderIdentity{0x1234abcd, 0x10000000005}).c_str(),
                  "Global\\SetupLoader.Runner.1234abcd.0000010000000005");
     EXPECT_FALSE(RunnerObjectName(FolderIdentity{1, 5}) == RunnerObjectName(FolderIdentity{2, 5}));
+    EXPECT_STREQ(RunnerObjectName(FolderIdentity{0x99001234abcd, 5, 7}).c_str(),
+                 "Global\\SetupLoader.Runner.000099001234abcd.00000000000000070000000000000005");
+    EXPECT_TRUE(RunnerObjectName(FolderIdentity{0x99001234abcd, 5}) == RunnerObjectName(FolderIdentity{0x1234abcd, 5}));
+    EXPECT_STREQ(FolderToOpen("E:").c_str(), "E:\\") << "the root, not E:'s current directory";
 }
 
 TEST(CompletionMarker, IsTheQuotedWordAndALineEndInEightBytes) {

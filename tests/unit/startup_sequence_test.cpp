@@ -26,7 +26,8 @@ public:
     bool LoadOwnerWindow() override { return Record("load hw", ownerLoads); }
     InstanceLock TakeInstanceLock() override { return Record("instance lock", lock); }
     unsigned long ReportInstanceLockFailure() override { return Record("report lock failure", 5ul); }
-    bool TakeRunnerLock() override { return Record("runner lock", runnerLockFree); }
+    RunnerLock TakeRunnerLock() override { return Record("runner lock", runnerLock); }
+    unsigned long RunnerLockError() override { return 6; }
     bool WaitingInstanceExists() override { return Record("waiting instance?", waitingLeft); }
     bool ShowWaitWindow() override { return Record("show frmWait", true); }
     unsigned long RunSetupAndWait(const Text& target) override {
@@ -38,7 +39,7 @@ public:
 
     Text arguments;
     InstanceLock lock = InstanceLock::Taken;
-    bool runnerLockFree = true;
+    RunnerLock runnerLock = RunnerLock::Taken;
     bool waitingLeft = true;
     bool ownerLoads = true;
     unsigned long setupCode = 3010;
@@ -86,12 +87,14 @@ TEST(StartupSequence, InstanceLockThatCannotBeMadeIsReportedAndNothingStarts) {
     world.lock = InstanceLock::Failed;
     EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::InstanceLockFailed);
     EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "report lock failure"}));
+    EXPECT_EQ(InstanceLockFrom(false, 5), InstanceLock::Exists) << "access denied: an elevated waiting instance has it";
+    EXPECT_EQ(RunnerLockFrom(false, 6), RunnerLock::Failed) << "another kind of object holds the name";
 }
 
 TEST(StartupSequence, RunnerDefersToOneAtWorkAndLeavesNoMarkerForAClosedWindow) {
     FakeWorld busy("RUNsetup", {"C:\\Drv\\setup.exe"});
     busy.lock = InstanceLock::Exists;
-    busy.runnerLockFree = false;
+    busy.runnerLock = RunnerLock::Busy;
     EXPECT_EQ(RunStartupSequence(busy).outcome, StartupOutcome::RunnerBusy);
     EXPECT_EQ(busy.calls.back(), "runner lock");
 
@@ -157,14 +160,15 @@ TEST(StartupSequence, OwnerWindowThatCannotBeCreatedIsAFailure) {
 }
 
 TEST(StartupSequence, EachEndGivesTheExitCodeThatSaysWhatHappened) {
-    auto exitCode = [](const char* name, const char* file, InstanceLock lock, bool runnerLockFree = true) {
+    auto exitCode = [](const char* name, const char* file, InstanceLock lock, RunnerLock runner = RunnerLock::Taken) {
         FakeWorld world(name, {file});
         world.lock = lock;
-        world.runnerLockFree = runnerLockFree;
+        world.runnerLock = runner;
         return RunStartupSequence(world).exitCode;
     };
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists), 3010u);  // the setup program's own
-    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists, false), 1618u);
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists, RunnerLock::Busy), 1618u);
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists, RunnerLock::Failed), 6u);  // its error
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\up.exe", InstanceLock::Exists), 2u);  // the selected one is missing
     EXPECT_EQ(exitCode("XYZsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists), 2u);
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Failed), 5u);  // the one the report names

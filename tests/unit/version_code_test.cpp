@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/Visibility.h"
 #include "waitwindow/Transparant.h"
 #include "waitwindow/WindowsVersion.h"
 
@@ -30,4 +31,12 @@ TEST(TransparencyAlpha, AcceptsZeroTo255Only) {
     EXPECT_FALSE(IsAlphaInRange(-1));
     EXPECT_FALSE(IsAlphaInRange(256));
     EXPECT_FALSE(IsAlphaInRange(-32768));
+}
+
+TEST(SomebodyCanSee, SessionZeroSinceNtSixAndHiddenStationsOnlyWhereKnown) {
+    EXPECT_TRUE(SomebodyCanSee({6, true, 1, true, true}));    // NT 6, session 1 (a user's, Wine's), visible station
+    EXPECT_FALSE(SomebodyCanSee({10, true, 0, true, true}));  // services' session 0, visible flag and all
+    EXPECT_TRUE(SomebodyCanSee({5, true, 0, true, true}));    // XP's console is session 0
+    EXPECT_FALSE(SomebodyCanSee({6, true, 1, true, false}));  // a service's window station
+    EXPECT_TRUE(SomebodyCanSee({6, true, 1, false, false}));  // the station query failed
 }

@@ -33,6 +33,8 @@ TEST(WaitPoll, WithoutAMarkerOnlyAnEndedRelaunchWithNoRunnerAtWorkCloses) {
     EXPECT_TRUE(ClosesAtPoll(facts)) << "the runner could leave no marker";
     facts.recognisedPrefix = false;
     EXPECT_FALSE(ClosesAtPoll(facts)) << "an unrecognised name ran nothing";
+    facts.unwatched = true;
+    EXPECT_TRUE(ClosesAtPoll(facts)) << "where nobody sees, nobody would close it";
     facts.recognisedPrefix = true;
     facts.relaunchEnded = false;
     EXPECT_FALSE(ClosesAtPoll(facts)) << "before the relaunched process is up, no runner is at work either";
@@ -53,4 +55,7 @@ TEST(WaitPoll, TheWaitingInstanceEndsWithItsRunnersCodeOnceThatHasEnded) {
     EXPECT_EQ(exitCode(CloseReason::Timeout, false), 1460u);
     EXPECT_EQ(exitCode(CloseReason::Poll, false), 1460u);  // the marker came, the runner's code did not
     EXPECT_EQ(exitCode(CloseReason::RelaunchFailed, false), 2u);
+    EXPECT_EQ(WaitingExitCode(WaitEnd{CloseReason::RelaunchFailed}), 31u)
+        << "a failure with no code is still no success";
+    EXPECT_EQ(RunnerEndWaitMs(CloseReason::Poll), 5000u) << "the marker came: the runner ends right after";
 }

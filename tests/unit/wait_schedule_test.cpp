@@ -95,3 +95,13 @@ TEST(WaitSchedule, ActionsByCounterValue) {
         EXPECT_EQ(ActionFor(c), TickAction::None) << c;
     EXPECT_EQ(ActionFor(250), TickAction::Timeout);
 }
+
+TEST(WaitSchedule, WhereNobodySeesTheLastPollCycleRepeatsInPlaceOfTheTimeout) {
+    std::vector<Tick> watched = WalkAllTicks();
+    WaitClock clock{0, 0, true};
+    for (int n = 1; n < 4 * kLastTick; ++n)
+        ASSERT_EQ(AdvanceClock(clock).action, n < kLastTick              ? watched[n].action
+                                              : (n - kLastTick) % 80 < 8 ? TickAction::Poll
+                                                                         : TickAction::None)
+            << n;
+}

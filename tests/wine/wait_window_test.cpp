@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "runtime/Form.h"
+#include "runtime/Kernel.h"
 #include "runtime/LazyFunction.h"
 #include "runtime/UniqueHandle.h"
 #include "shell/hw.h"
@@ -264,4 +265,14 @@ TEST(MessageFont, WholeMessageDrawnInsideTheLabelAtTheScreensDensity) {
     DeleteObject(surface);
     DeleteObject(unclipped);
     DeleteDC(dc);
+}
+
+HANDLE g_timerEvent;
+void CALLBACK SetTimerEvent(HWND, UINT, UINT_PTR, DWORD) { ::SetEvent(g_timerEvent); }
+
+TEST(RunnerCodeWait, DispatchesTheTimerMessageThatEndsIt) {
+    g_timerEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 50, SetTimerEvent);
+    EXPECT_TRUE(Kernel::WaitDispatching(g_timerEvent, 5000));
+    ::KillTimer(nullptr, timer);
 }
