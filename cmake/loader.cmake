@@ -1,14 +1,14 @@
 # The Windows side: the loader itself, its Win32 tests and the programs the
 # tests run under Wine.
 set(LOADER_WIN32_SOURCES
-    src/runtime/App.cpp
-    src/runtime/Err.cpp
-    src/runtime/Files.cpp
-    src/runtime/FileHash.cpp
-    src/runtime/Form.cpp
-    src/runtime/Kernel.cpp
-    src/runtime/LazyFunction.cpp
-    src/runtime/ProcessLocation.cpp
+    src/runtime/process/App.cpp
+    src/runtime/platform/Err.cpp
+    src/runtime/files/Files.cpp
+    src/runtime/files/FileHash.cpp
+    src/runtime/forms/Form.cpp
+    src/runtime/process/Kernel.cpp
+    src/runtime/platform/LazyFunction.cpp
+    src/runtime/process/ProcessLocation.cpp
     src/shell/ModShell.cpp
     src/protocol/CompletionMarker.cpp
     src/startup/MainMod.cpp
@@ -21,7 +21,7 @@ set(LOADER_WIN32_SOURCES
     src/waitwindow/WaitPaint.cpp
     src/waitwindow/DdeLink.cpp
     src/manifest/ModManifest.cpp
-    src/manifest/ModBinding.cpp
+    src/binding/ModBinding.cpp
 )
 
 # Small and self-contained: no exceptions or RTTI machinery, unused code

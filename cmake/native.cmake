@@ -31,3 +31,6 @@ endif()
 # The install script covers every outside program the project runs.
 add_test(NAME deps COMMAND ${Python3_EXECUTABLE} -m unittest -v test_deps
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/deps)
+# Every include in src/ runs downward through the folders.
+add_test(NAME layers COMMAND ${Python3_EXECUTABLE} -m unittest -v test_layers
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/deps)

@@ -1,6 +1,6 @@
-#include "runtime/App.h"
-#include "runtime/ExitCodes.h"
-#include "runtime/Win32.h"
+#include "runtime/platform/Win32.h"
+#include "runtime/process/App.h"
+#include "runtime/process/ExitCodes.h"
 #include "startup/MainMod.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

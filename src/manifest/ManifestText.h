@@ -1,5 +1,5 @@
 #pragma once
-#include "../runtime/Text.h"
+#include "../runtime/text/Text.h"
 
 // The paths, messages and plain decisions of the manifest embedding mode.
 struct ManifestFiles {

@@ -1,5 +1,5 @@
 #pragma once
-#include "../runtime/Text.h"
+#include "../runtime/text/Text.h"
 
 // The packaging aid: writes a copy of the loader with the manifest that lies
 // beside it embedded as the copy's application manifest.

@@ -1,7 +1,7 @@
 #include "CompletionMarker.h"
 
-#include "../runtime/Err.h"
-#include "../runtime/Files.h"
+#include "../runtime/files/Files.h"
+#include "../runtime/platform/Err.h"
 
 void WriteCompletionMarker(const Text& appFolder) {
     // A failing step is skipped: only the file's presence matters to anyone.

@@ -1,5 +1,5 @@
 #pragma once
-#include "../runtime/Text.h"
+#include "../runtime/text/Text.h"
 #include "LauncherName.h"
 
 // The file whose presence tells the waiting window that the setup program

@@ -1,6 +1,6 @@
 #pragma once
-#include "../runtime/CodePage.h"
-#include "../runtime/Text.h"
+#include "../runtime/text/CodePage.h"
+#include "../runtime/text/Text.h"
 
 // Decoding of the loader's own name into the setup program beside it. The
 // name is cut and case-folded by the characters of its code page (widths);

@@ -1,11 +1,11 @@
 #include "RunLocks.h"
 
-#include "../runtime/App.h"
-#include "../runtime/Err.h"
-#include "../runtime/ExitCodes.h"
-#include "../runtime/LazyFunction.h"
-#include "../runtime/ProcessText.h"
-#include "../runtime/UniqueHandle.h"
+#include "../runtime/platform/Err.h"
+#include "../runtime/platform/LazyFunction.h"
+#include "../runtime/platform/UniqueHandle.h"
+#include "../runtime/process/App.h"
+#include "../runtime/process/ExitCodes.h"
+#include "../runtime/text/ProcessText.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include "../runtime/Err.h"
-#include "../runtime/ExitCodes.h"
-#include "../runtime/Files.h"
-#include "../runtime/Kernel.h"
-#include "../runtime/LazyFunction.h"
+#include "../runtime/files/Files.h"
+#include "../runtime/platform/Err.h"
+#include "../runtime/platform/LazyFunction.h"
+#include "../runtime/process/ExitCodes.h"
+#include "../runtime/process/Kernel.h"
 #include "ShellResult.h"
 #include "hw.h"
 

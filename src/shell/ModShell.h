@@ -1,9 +1,9 @@
 #pragma once
 #include <stdint.h>
 
-#include "../runtime/Text.h"
-#include "../runtime/UniqueHandle.h"
-#include "../runtime/Win32.h"
+#include "../runtime/platform/UniqueHandle.h"
+#include "../runtime/platform/Win32.h"
+#include "../runtime/text/Text.h"
 
 // Truth values as the loader's procedures pass them: true -1, false 0.
 using VBool = int16_t;

@@ -1,5 +1,5 @@
 #pragma once
-#include "../runtime/Form.h"
+#include "../runtime/forms/Form.h"
 
 // The hidden owner window: loaded, never shown; its handle owns every shell
 // call of the process.

@@ -1,7 +1,7 @@
 #include "StartupSequence.h"
 
 #include "../protocol/LauncherName.h"
-#include "../runtime/ExitCodes.h"
+#include "../runtime/process/ExitCodes.h"
 
 StartupEnd RunStartupSequence(StartupWorld& world) {
     Text launcherName = world.LauncherName();

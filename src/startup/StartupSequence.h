@@ -1,7 +1,7 @@
 #pragma once
 #include "../protocol/RunLocks.h"
-#include "../runtime/CodePage.h"
-#include "../runtime/Text.h"
+#include "../runtime/text/CodePage.h"
+#include "../runtime/text/Text.h"
 
 // What start-up needs from the outside world. The Win32 loader implements it
 // with the real platform; tests implement it with a recording fake.

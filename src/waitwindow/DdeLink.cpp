@@ -1,6 +1,6 @@
 #include "DdeLink.h"
 
-#include "../runtime/Win32.h"
+#include "../runtime/platform/Win32.h"
 
 #include <ddeml.h>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "../runtime/Text.h"
+#include "../runtime/text/Text.h"
 
 // The waiting window as a DDE link source. A client that connects to the
 // service (the launcher name) with the topic "TellMe" can request the text

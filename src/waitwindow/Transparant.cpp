@@ -1,7 +1,7 @@
 #include "Transparant.h"
 
-#include "../runtime/Err.h"
-#include "../runtime/LazyFunction.h"
+#include "../runtime/platform/Err.h"
+#include "../runtime/platform/LazyFunction.h"
 
 #ifndef WS_EX_LAYERED
 #define WS_EX_LAYERED 0x00080000

@@ -1,7 +1,7 @@
 #include "WaitLayout.h"
 
-#include "../runtime/Text.h"
-#include "../runtime/Twips.h"
+#include "../runtime/forms/Twips.h"
+#include "../runtime/text/Text.h"
 
 namespace {
 

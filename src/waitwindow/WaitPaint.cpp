@@ -1,6 +1,6 @@
 #include "WaitPaint.h"
 
-#include "../runtime/UniqueHandle.h"
+#include "../runtime/platform/UniqueHandle.h"
 #include "LavaFrames.h"
 
 namespace {

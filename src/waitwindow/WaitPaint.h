@@ -1,5 +1,5 @@
 #pragma once
-#include "../runtime/Win32.h"
+#include "../runtime/platform/Win32.h"
 #include "WaitLayout.h"
 
 // The layout at the screen's density, with the built-in frames' own sizes.

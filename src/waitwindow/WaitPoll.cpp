@@ -1,6 +1,6 @@
 #include "WaitPoll.h"
 
-#include "../runtime/ExitCodes.h"
+#include "../runtime/process/ExitCodes.h"
 
 bool ClosesAtPoll(const PollFacts& facts) {
     const MarkerState& marker = facts.marker;

@@ -1,6 +1,6 @@
 #include "WindowsVersion.h"
 
-#include "../runtime/LazyFunction.h"
+#include "../runtime/platform/LazyFunction.h"
 
 int16_t GetWindowsVersion() {
     static LazyFunction<BOOL(WINAPI*)(OSVERSIONINFOA*)> getVersionEx("kernel32.dll", "GetVersionExA");

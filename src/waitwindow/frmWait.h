@@ -1,8 +1,8 @@
 #pragma once
 #include <stdint.h>
 
-#include "../runtime/Form.h"
-#include "../runtime/UniqueHandle.h"
+#include "../runtime/forms/Form.h"
+#include "../runtime/platform/UniqueHandle.h"
 #include "Schedule.h"
 #include "WaitLayout.h"
 #include "WaitPoll.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "runtime/Text.h"
+#include "runtime/text/Text.h"
 
 inline Text NextText(const uint8_t*& data, size_t& size) {
     const void* nul = memchr(data, 0, size);

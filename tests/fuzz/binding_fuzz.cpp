@@ -1,8 +1,8 @@
 // Input: manifest bytes, read as a binding record too.
 #include <stdint.h>
 
-#include "manifest/Binding.h"
-#include "manifest/ElevationRequest.h"
+#include "binding/Binding.h"
+#include "binding/ElevationRequest.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Text bytes(reinterpret_cast<const char*>(data), size);

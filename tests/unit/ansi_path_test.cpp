@@ -2,8 +2,8 @@
 
 #include <string.h>
 
-#include "runtime/AnsiPath.h"
-#include "runtime/CodePage.h"
+#include "runtime/text/AnsiPath.h"
+#include "runtime/text/CodePage.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "manifest/Binding.h"
-#include "manifest/ElevationRequest.h"
-#include "runtime/Sha256.h"
+#include "binding/Binding.h"
+#include "binding/ElevationRequest.h"
+#include "runtime/files/Sha256.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "runtime/FieldLine.h"
-#include "runtime/ProcessText.h"
+#include "runtime/text/FieldLine.h"
+#include "runtime/text/ProcessText.h"
 #include "shell/ShellResult.h"
 
 TEST(ArgumentText, DropsTheProgramPathAndTheBlanksAfterIt) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "runtime/Visibility.h"
+#include "runtime/process/Visibility.h"
 #include "waitwindow/Transparant.h"
 #include "waitwindow/WindowsVersion.h"
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "protocol/CompletionMarker.h"
-#include "runtime/Err.h"
-#include "runtime/Files.h"
-#include "runtime/ProcessLocation.h"
+#include "runtime/files/Files.h"
+#include "runtime/platform/Err.h"
+#include "runtime/process/ProcessLocation.h"
 #include "win32_fixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "runtime/Err.h"
-#include "runtime/LazyFunction.h"
+#include "runtime/platform/Err.h"
+#include "runtime/platform/LazyFunction.h"
 #include "win32_fixture.h"
 
 TEST(LazyFunction, BindsAnExistingFunctionOnceAndReportsAMissingOneOnlyWhenCalled) {

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "manifest/ModManifest.h"
-#include "runtime/Err.h"
+#include "runtime/platform/Err.h"
 #include "win32_fixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/LazyFunction.h"
+#include "runtime/platform/LazyFunction.h"
 #include "win32_fixture.h"
 
 // The platform reads the built loader's icon and version information; the

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "runtime/Win32.h"
+#include "runtime/platform/Win32.h"
 #include "waitwindow/Transparant.h"
 #include "waitwindow/WindowsVersion.h"
 

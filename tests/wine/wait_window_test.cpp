@@ -2,10 +2,10 @@
 
 #include <stdio.h>
 
-#include "runtime/Form.h"
-#include "runtime/Kernel.h"
-#include "runtime/LazyFunction.h"
-#include "runtime/UniqueHandle.h"
+#include "runtime/forms/Form.h"
+#include "runtime/platform/LazyFunction.h"
+#include "runtime/platform/UniqueHandle.h"
+#include "runtime/process/Kernel.h"
 #include "shell/hw.h"
 #include "waitwindow/DdeLink.h"
 #include "waitwindow/LavaFrames.h"

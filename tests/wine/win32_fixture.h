@@ -1,8 +1,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include "runtime/Text.h"
-#include "runtime/Win32.h"
+#include "runtime/platform/Win32.h"
+#include "runtime/text/Text.h"
 
 // A fresh folder beside the test program for each test, removed afterwards.
 class Win32Folder : public ::testing::Test {

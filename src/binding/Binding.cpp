@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "../protocol/LauncherName.h"
-#include "../runtime/CodePage.h"
+#include "../runtime/text/CodePage.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "Win32.h"
+#include "../platform/Win32.h"
 
 // kernel32 and user32 functions that the loader binds at their first call.
 // Each returns false (and raises Err) when the function cannot be found.

@@ -1,5 +1,5 @@
 #pragma once
-#include "Text.h"
+#include "../text/Text.h"
 
 // The process's one error state. A procedure that suppresses errors clears it
 // on entry, skips failing steps, and may look at it afterwards; a failure
@@ -17,7 +17,3 @@ const Text& Description();
 
 // Error numbers of the loader's own failures (system codes are used as they are).
 constexpr unsigned long kErrFunctionMissing = 453;  // a bound-at-first-call function is absent
-
-// Shows the pending failure in a message box captioned with the application
-// title, then ends the process with its number.
-[[noreturn]] void ReportUntrappedFailure();

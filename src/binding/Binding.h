@@ -1,5 +1,5 @@
 #pragma once
-#include "../runtime/Text.h"
+#include "../runtime/text/Text.h"
 
 // An elevating copy of the loader is bound to its setup program: it carries,
 // as a resource of its own, the file name it was bound to and that file's

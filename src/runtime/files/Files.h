@@ -1,7 +1,7 @@
 #pragma once
 #include <stdint.h>
 
-#include "Text.h"
+#include "../text/Text.h"
 
 // Files addressed by small channel numbers, as the loader's procedures use
 // them, plus the whole-file operations. Every failure raises Err with the

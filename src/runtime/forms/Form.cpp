@@ -1,6 +1,6 @@
 #include "Form.h"
 
-#include "Err.h"
+#include "../platform/Err.h"
 #include "Twips.h"
 
 bool Form::RegisterClassOnce() {

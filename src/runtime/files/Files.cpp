@@ -1,9 +1,9 @@
 #include "Files.h"
 
-#include "Err.h"
-#include "FieldLine.h"
-#include "UniqueHandle.h"
-#include "Win32.h"
+#include "../platform/Err.h"
+#include "../platform/UniqueHandle.h"
+#include "../platform/Win32.h"
+#include "../text/FieldLine.h"
 
 namespace {
 

@@ -1,11 +1,13 @@
 #include "App.h"
 
-#include "FileHash.h"
-#include "Files.h"
+#include "../files/FileHash.h"
+#include "../files/Files.h"
+#include "../platform/Err.h"
+#include "../platform/Win32.h"
+#include "../text/ProcessText.h"
+#include "ExitCodes.h"
 #include "Kernel.h"
 #include "ProcessLocation.h"
-#include "ProcessText.h"
-#include "Win32.h"
 
 namespace {
 
@@ -47,3 +49,10 @@ void EndProcess(unsigned long exitCode) {
 }
 
 }  // namespace App
+
+void ReportUntrappedFailure() {
+    Text text = Err::Description();
+    if (text.empty()) text = Text("Unexpected failure (error ") + DecimalText(Err::Number()) + ").";
+    App::ShowMessage(text);
+    App::EndProcess(ExitCode::OfFailure(Err::Number()));
+}

@@ -1,6 +1,6 @@
 #pragma once
-#include "../runtime/Text.h"
-#include "../runtime/UniqueHandle.h"
+#include "../runtime/platform/UniqueHandle.h"
+#include "../runtime/text/Text.h"
 
 // Binding on the Win32 side: the manifest mode makes the record, the runner
 // checks the setup program against the record it carries.

@@ -1,6 +1,6 @@
 #include "Kernel.h"
 
-#include "LazyFunction.h"
+#include "../platform/LazyFunction.h"
 #include "Visibility.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
-#include "AnsiPath.h"
-#include "CodePage.h"
-#include "Text.h"
+#include "../text/AnsiPath.h"
+#include "../text/CodePage.h"
+#include "../text/Text.h"
 
 // Where the running executable lives, read with the wide calls.
 struct ProcessLocation {

@@ -1,6 +1,6 @@
 #pragma once
-#include "Text.h"
-#include "UniqueHandle.h"
+#include "../platform/UniqueHandle.h"
+#include "../text/Text.h"
 
 // Opens an existing file for reading, sharing only reads: while the handle is
 // held nobody can write, rename or delete the file. Invalid when it cannot be

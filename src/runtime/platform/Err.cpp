@@ -1,7 +1,5 @@
 #include "Err.h"
 
-#include "App.h"
-#include "ExitCodes.h"
 #include "Win32.h"
 
 namespace {
@@ -60,10 +58,3 @@ unsigned long Number() { return g_number; }
 const Text& Description() { return DescriptionSlot(); }
 
 }  // namespace Err
-
-void ReportUntrappedFailure() {
-    Text text = Err::Description();
-    if (text.empty()) text = Text("Unexpected failure (error ") + DecimalText(Err::Number()) + ").";
-    App::ShowMessage(text);
-    App::EndProcess(ExitCode::OfFailure(Err::Number()));
-}

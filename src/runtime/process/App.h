@@ -1,6 +1,6 @@
 #pragma once
-#include "CodePage.h"
-#include "Text.h"
+#include "../text/CodePage.h"
+#include "../text/Text.h"
 
 // What the process knows about itself, and its end.
 namespace App {
@@ -42,3 +42,7 @@ void ShowMessage(const Text& text);
 [[noreturn]] void EndProcess(unsigned long exitCode);
 
 }  // namespace App
+
+// Shows the pending failure in a message box captioned with the application
+// title, then ends the process with its number.
+[[noreturn]] void ReportUntrappedFailure();

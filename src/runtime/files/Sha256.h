@@ -2,7 +2,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "Text.h"
+#include "../text/Text.h"
 
 // SHA-256 of a byte stream fed in pieces of any size. Our own, so that the
 // hash is the same on every system the loader runs on, whatever its

@@ -1,6 +1,6 @@
 #pragma once
-#include "Text.h"
-#include "Win32.h"
+#include "../platform/Win32.h"
+#include "../text/Text.h"
 
 // Fixed attributes of a window, from which it is created when loaded.
 struct FormDefinition {

@@ -1,12 +1,12 @@
 #include "ProcessLocation.h"
 
-#include "AnsiPath.h"
-#include "CodePage.h"
+#include "../platform/LazyFunction.h"
+#include "../platform/Win32.h"
+#include "../text/AnsiPath.h"
+#include "../text/CodePage.h"
+#include "../text/ProcessText.h"
 #include "ExitCodes.h"
 #include "Kernel.h"
-#include "LazyFunction.h"
-#include "ProcessText.h"
-#include "Win32.h"
 
 #include <string.h>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "../runtime/Text.h"
+#include "../runtime/text/Text.h"
 
 // Whether an application manifest asks for elevation: a requestedExecutionLevel
 // element (with or without a namespace prefix) whose level is
