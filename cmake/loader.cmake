@@ -11,6 +11,7 @@ set(LOADER_WIN32_SOURCES
     src/runtime/process/ProcessLocation.cpp
     src/shell/ModShell.cpp
     src/protocol/CompletionMarker.cpp
+    src/protocol/OwnFolder.cpp
     src/startup/MainMod.cpp
     src/protocol/RunLocks.cpp
     src/waitwindow/frmWait.cpp
@@ -22,6 +23,8 @@ set(LOADER_WIN32_SOURCES
     src/waitwindow/DdeLink.cpp
     src/manifest/ModManifest.cpp
     src/binding/ModBinding.cpp
+    src/runtime/files/HeldFile.cpp
+    src/runtime/platform/WideText.cpp
 )
 
 # Small and self-contained: no exceptions or RTTI machinery, unused code

@@ -67,3 +67,10 @@ const char kNothingToBind[] =
 Text NotBoundFileMessage(const Text& targetPath) {
     return targetPath + ": This is not the setup program this loader was prepared for. It was not started.";
 }
+
+Text OwnFileUnconfirmedMessage(const Text& executablePath) {
+    return executablePath + ": This copy cannot confirm that it runs from this file. Nothing was started.";
+}
+
+const char kBoundCopyRefusesManifest[] =
+    "This copy is bound to its setup program; embed the manifest with the unbound loader.";

@@ -32,3 +32,7 @@ Text BoundCopyLine(const Text& fileName, const Text& sha256);
 extern const char kNothingToBind[];
 // The runner's refusal of a file that is not the one bound.
 Text NotBoundFileMessage(const Text& targetPath);
+// A bound copy that cannot confirm it holds the file it runs from.
+Text OwnFileUnconfirmedMessage(const Text& executablePath);
+// Manifest mode asked of a bound copy.
+extern const char kBoundCopyRefusesManifest[];

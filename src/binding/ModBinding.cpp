@@ -2,15 +2,21 @@
 
 #include "../protocol/LauncherName.h"
 #include "../runtime/files/FileHash.h"
+#include "../runtime/files/HeldFile.h"
 #include "../runtime/platform/Err.h"
 #include "../runtime/process/App.h"
 #include "../runtime/process/ExitCodes.h"
+#include "../runtime/process/ProcessLocation.h"
+#include "../runtime/text/AnsiPath.h"
 #include "../runtime/text/ProcessText.h"
 #include "../shell/ModShell.h"
 #include "Binding.h"
 #include "ElevationRequest.h"
+#include "StartChoice.h"
 
 namespace {
+
+constexpr long kShowNoActivate = 4;  // the setup program shows without taking the focus
 
 enum class OwnBinding { None, Bound, Unreadable };
 
@@ -39,6 +45,46 @@ bool SelectTarget(Text& targetPath) {
     return SelectTargetPath(App::EXEName(), candidates, targetPath) && ModShell::FileExists(targetPath);
 }
 
+// The system tells final paths (from Vista on): a bound copy then starts by them alone.
+bool FinalPathSupported() { return !App::FinalPath().empty() || App::FinalPathError() != 0; }
+
+// Opens the setup program at path (UTF-8 through the wide calls, or ANSI) into
+// held, sharing only reads, and checks it through that handle against the
+// record: 0 when it is the bound file, else says so and gives 577.
+unsigned long CheckHeld(OwnBinding own, const Binding& bound, const Text& path, UniqueFileHandle& held,
+                        bool wide = false) {
+    Text fileName, sha256;
+    bool matches = own == OwnBinding::Bound && OwnTargetFileName(fileName);
+    // Checked and started through one open: a file swapped in between cannot start.
+    if (matches) held = wide ? OpenWideSharingOnlyReads(path) : OpenSharingOnlyReads(path);
+    matches = matches && held.Valid() && HashOpenFile(held.Get(), sha256) && MatchesBinding(bound, fileName, sha256);
+    if (matches) return ExitCode::kSuccess;
+    held.Reset();
+    if (wide) {
+        ShowUtf8Message(NotBoundFileMessage(StartableForm(path)), App::kTitle);
+    } else {
+        App::ShowMessage(NotBoundFileMessage(path));
+    }
+    return ExitCode::kBadImageHash;
+}
+
+// The bound setup program beside the held loader, in the folder its final
+// path names, started by the final path of the file that was hashed.
+unsigned long RunExact(OwnBinding own, const Binding& bound, UniqueFileHandle& held) {
+    ModulePath self, setup;
+    Text fileName, target;
+    if (!SplitModulePath(App::FinalPath(), self) || !TargetFileName(self.baseName, fileName))
+        return ExitCode::kFileNotFound;
+    unsigned long code = CheckHeld(own, bound, JoinPath(self.folder, fileName), held, true);
+    if (code != ExitCode::kSuccess) return code;
+    if (!FinalPathOf(held.Get(), target, code) || !SplitModulePath(target, setup)) return ExitCode::OfFailure(code);
+    unsigned long error = 0;
+    UniqueKernelHandle process(
+        ModShell::StartExact(StartableForm(target), StartableForm(FolderToOpen(setup.folder)), kShowNoActivate, error));
+    held.Reset();
+    return ExactStartEnd(process.Valid(), error, process.Valid() ? ModShell::WaitForExitCode(process.Get(), 0) : 0);
+}
+
 }  // namespace
 
 namespace ModBinding {
@@ -63,19 +109,40 @@ bool CarriesBinding() {
     return ReadOwnBinding(ignored) != OwnBinding::None;
 }
 
-unsigned long CheckTarget(const Text& targetPath, UniqueFileHandle& held) {
+unsigned long CheckOwnFile() {
+    if (!CarriesBinding()) return ExitCode::kSuccess;
+    if (!App::RunsHeldExecutable()) {
+        ShowUtf8Message(OwnFileUnconfirmedMessage(App::ExecutablePath()), App::kTitle);
+        return ExitCode::kBadImageHash;
+    }
+    StartChoice choice = ChooseStart(true, FinalPathSupported(), App::FinalPathError());
+    if (choice.way != StartWay::Refused) return ExitCode::kSuccess;
+    Err::RaiseSystem(App::FinalPathError(), "Cannot tell the final path of " + App::ExecutablePath());
+    ShowUtf8Message(Err::Description(), App::kTitle);
+    return choice.exitCode;
+}
+
+HANDLE Relaunch(unsigned long& error) {
+    StartChoice choice = ChooseStart(CarriesBinding(), FinalPathSupported(), App::FinalPathError());
+    if (choice.way == StartWay::Exact)
+        return ModShell::StartExact(StartableForm(App::FinalPath()), "", SW_SHOWNORMAL, error);
+    if (choice.way == StartWay::Shell)
+        return ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe"), error);
+    error = choice.exitCode;
+    return nullptr;
+}
+
+unsigned long RunSetupAndWait(const Text& targetPath, HWND owner) {
     Binding bound;
     OwnBinding own = ReadOwnBinding(bound);
-    if (own == OwnBinding::None) return ExitCode::kSuccess;
-    Text fileName, sha256;
-    bool matches = own == OwnBinding::Bound && OwnTargetFileName(fileName);
-    // Checked and started through one open: a file swapped in between cannot start.
-    if (matches) held = OpenSharingOnlyReads(targetPath);
-    matches = matches && held.Valid() && HashOpenFile(held.Get(), sha256) && MatchesBinding(bound, fileName, sha256);
-    if (matches) return ExitCode::kSuccess;
-    held.Reset();
-    App::ShowMessage(NotBoundFileMessage(targetPath));
-    return ExitCode::kBadImageHash;
+    StartChoice choice = ChooseStart(own != OwnBinding::None, FinalPathSupported(), App::FinalPathError());
+    if (choice.way == StartWay::Refused) return choice.exitCode;
+    UniqueFileHandle held;
+    if (choice.way == StartWay::Exact) return RunExact(own, bound, held);
+    unsigned long exitCode = own == OwnBinding::None ? ExitCode::kSuccess : CheckHeld(own, bound, targetPath, held);
+    if (exitCode == ExitCode::kSuccess)
+        ModShell::ShellExecuteAndWait(owner, "open", targetPath, "", "", kShowNoActivate, exitCode, &held);
+    return exitCode;
 }
 
 }  // namespace ModBinding

@@ -1,5 +1,6 @@
 #pragma once
 #include "../runtime/platform/UniqueHandle.h"
+#include "../runtime/platform/Win32.h"
 #include "../runtime/text/Text.h"
 
 // Binding on the Win32 side: the manifest mode makes the record, the runner
@@ -22,10 +23,21 @@ BindResult BindCopy(const Text& manifestBytes, Text& record, Text& line);
 // or marked unbound.
 bool CarriesBinding();
 
-// Before the runner starts targetPath: 0 when it may, the loader being
-// unbound or the file the one it was bound to, which then stays held in
-// held, sharing only reads, until the caller lets go. Otherwise nothing may
-// start: says so where a box can be seen and returns the exit code.
-unsigned long CheckTarget(const Text& targetPath, UniqueFileHandle& held);
+// Before anything starts: 0 for an unbound copy, or a bound one whose held
+// executable is the running image and has a final path where the system
+// tells one. Otherwise says so where a box can be seen and returns the exit
+// code (577: not its own file; else the system's reason).
+unsigned long CheckOwnFile();
+
+// The waiting instance's relaunch of its own file: a bound copy by its final
+// path with CreateProcessW, an unbound one through the shell. The started
+// process's handle, which the caller closes; null with error set.
+HANDLE Relaunch(unsigned long& error);
+
+// The runner's start of the setup program at targetPath and its wait: an
+// unbound copy starts it through the shell; a bound one only the file it
+// was bound to, checked through one open, by that file's final path. The
+// setup program's exit code, or why nothing ran (577 for another file).
+unsigned long RunSetupAndWait(const Text& targetPath, HWND owner);
 
 }  // namespace ModBinding

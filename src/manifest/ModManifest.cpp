@@ -188,6 +188,8 @@ EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath, cons
 }
 
 void RunManifestMode() {
+    // Its copy would carry the binding over to a setup program nobody checked.
+    if (ModBinding::CarriesBinding()) Finish(kBoundCopyRefusesManifest, ExitCode::kNotSupported);
     Text folder = App::Path();
     Text name = App::EXEName();
     ManifestFiles files = ManifestFilesFor(folder, name);

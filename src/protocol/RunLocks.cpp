@@ -3,9 +3,12 @@
 #include "../runtime/platform/Err.h"
 #include "../runtime/platform/LazyFunction.h"
 #include "../runtime/platform/UniqueHandle.h"
+#include "../runtime/platform/WideText.h"
 #include "../runtime/process/App.h"
 #include "../runtime/process/ExitCodes.h"
+#include "../runtime/text/AnsiPath.h"
 #include "../runtime/text/ProcessText.h"
+#include "OwnFolder.h"
 
 namespace {
 
@@ -15,7 +18,13 @@ UniqueKernelHandle g_runnerLock;
 DWORD g_instanceLockError = 0;
 DWORD g_runnerLockError = 0;
 
-Text InstanceName() { return InstanceObjectName(App::ExecutablePath()); }
+// Named from the held file's final path, so that a start through a link, a
+// subst or mapped drive or a short name meets the runner that its relaunch
+// starts by that path; else from the long path as started.
+Text InstanceName() {
+    Text finalPath = App::FinalPath();
+    return InstanceObjectName(finalPath.empty() ? App::ExecutablePath() : WithoutLongPathPrefix(finalPath));
+}
 
 // FILE_ID_INFO, which the XP-level headers lack: the volume and the 128-bit
 // file id, low byte first.
@@ -45,9 +54,14 @@ bool ReadFileId(HANDLE folder, FolderIdentity& identity) {
 Text RunnerName() {
     static Text name;
     if (!name.empty()) return name;
-    UniqueFileHandle folder(::CreateFileA(FolderToOpen(App::Path()).c_str(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    OwnFolder own = OwnFolderNow();
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    WideText wide(FolderToOpen(own.path));
+    UniqueFileHandle folder(own.byFinalPath
+                                ? ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                                : ::CreateFileA(FolderToOpen(own.path).c_str(), FILE_READ_ATTRIBUTES, share, nullptr,
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     FolderIdentity identity;
     BY_HANDLE_FILE_INFORMATION information;
     // Some network servers give every file the index 0: that names no folder.

@@ -2,10 +2,13 @@
 
 #include <objbase.h>
 #include <shellapi.h>
+#include <wchar.h>
+#include <wctype.h>
 
 #include "../runtime/files/Files.h"
 #include "../runtime/platform/Err.h"
 #include "../runtime/platform/LazyFunction.h"
+#include "../runtime/platform/WideText.h"
 #include "../runtime/process/ExitCodes.h"
 #include "../runtime/process/Kernel.h"
 #include "ShellResult.h"
@@ -99,6 +102,33 @@ ShellStart StartWithProcessHandle(HWND owner, const Text& verb, const Text& file
     return start;
 }
 
+// The process's own environment block less __COMPAT_LAYER, which would run
+// the setup program under compatibility shims of the caller's choosing; on
+// the heap, for the caller to free. Null when it cannot be made.
+wchar_t* EnvironmentWithoutCompatLayer() {
+    static const wchar_t kName[] = L"__COMPAT_LAYER=";
+    wchar_t* own = ::GetEnvironmentStringsW();
+    if (!own) return nullptr;
+    size_t total = 0;
+    while (own[total]) total += wcslen(own + total) + 1;
+    auto* copy = static_cast<wchar_t*>(::HeapAlloc(::GetProcessHeap(), 0, (total + 2) * sizeof(wchar_t)));
+    size_t used = 0;
+    for (size_t at = 0; copy && own[at]; at += wcslen(own + at) + 1) {
+        size_t length = wcslen(own + at) + 1;
+        bool named = true;  // names compare without regard to case
+        for (size_t i = 0; named && kName[i]; ++i) named = towupper(own[at + i]) == kName[i];
+        if (named) continue;
+        wmemcpy(copy + used, own + at, length);
+        used += length;
+    }
+    if (copy) {
+        copy[used] = L'\0';
+        copy[used + 1] = L'\0';  // an empty block still ends in two
+    }
+    ::FreeEnvironmentStringsW(own);
+    return copy;
+}
+
 }  // namespace
 
 static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the ANSI record has fifteen 32-bit fields");
@@ -140,13 +170,33 @@ long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const T
     if (heldUntilStarted) heldUntilStarted->Reset();
     exitCode = start.started ? 0 : static_cast<unsigned long>(start.result);
     // The handle stays open until the loader's own process ends.
-    if (start.process) {
-        WaitForProcess(start.process);
-        DWORD code = 0;
-        auto exitCodeProcess = g_exitCodeProcess.GetOrRaise();
-        if (exitCodeProcess && exitCodeProcess(start.process, &code)) exitCode = code;
-    }
+    if (start.process) exitCode = WaitForExitCode(start.process, exitCode);
     return start.result;
+}
+
+HANDLE StartExact(const Text& path, const Text& folder, long show, unsigned long& error) {
+    WideText application(path), commandLine("\"" + path + "\""), directory(folder);
+    wchar_t* environment = folder.empty() ? nullptr : EnvironmentWithoutCompatLayer();
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION process = {};
+    BOOL started = ::CreateProcessW(application.c_str(), commandLine.c_str(), nullptr, nullptr, FALSE,
+                                    environment ? CREATE_UNICODE_ENVIRONMENT : 0, environment,
+                                    folder.empty() ? nullptr : directory.c_str(), &startup, &process);
+    error = started ? 0 : ExitCode::OfFailure(::GetLastError());
+    if (environment) ::HeapFree(::GetProcessHeap(), 0, environment);
+    if (!started) return nullptr;
+    ::CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+unsigned long WaitForExitCode(HANDLE process, unsigned long fallback) {
+    WaitForProcess(process);
+    DWORD code = 0;
+    auto exitCodeProcess = g_exitCodeProcess.GetOrRaise();
+    return exitCodeProcess && exitCodeProcess(process, &code) ? code : fallback;
 }
 
 }  // namespace ModShell

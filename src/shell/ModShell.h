@@ -35,4 +35,16 @@ VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, cons
 long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters, const Text& folder,
                          long show, unsigned long& exitCode, UniqueFileHandle* heldUntilStarted = nullptr);
 
+// Starts the file at path (UTF-8) with CreateProcessW, never through the
+// shell: no class registration of the user's can come between. The show
+// command goes through STARTUPINFO. With a folder the program starts there,
+// in this process's environment less __COMPAT_LAYER; without one it
+// inherits both. Returns the started process's handle, which the caller
+// closes, or null with the system's error in error.
+HANDLE StartExact(const Text& path, const Text& folder, long show, unsigned long& error);
+
+// Blocks until the process has ended, answering the messages sent to this
+// thread meanwhile; its exit code, or fallback when it cannot be read.
+unsigned long WaitForExitCode(HANDLE process, unsigned long fallback);
+
 }  // namespace ModShell

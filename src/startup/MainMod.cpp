@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr long kShowNoActivate = 4;  // the setup program shows without taking the focus
-
 class Win32Startup : public StartupWorld {
 public:
     Text ArgumentText() override { return App::ArgumentText(); }
@@ -37,14 +35,9 @@ public:
     bool WaitingInstanceExists() override { return RunLocks::WaitingInstanceExists(); }
     bool ShowWaitWindow() override { return frmWait().Show(); }
     unsigned long RunSetupAndWait(const Text& target) override {
-        App::ReleaseExecutable();  // only a waiting instance has a relaunch to guard
-        UniqueFileHandle held;
-        unsigned long exitCode = ModBinding::CheckTarget(target, held);
-        if (exitCode == ExitCode::kSuccess)
-            ModShell::ShellExecuteAndWait(hw().hWnd(), "open", target, "", "", kShowNoActivate, exitCode, &held);
-        return exitCode;
+        return ModBinding::RunSetupAndWait(target, hw().hWnd());
     }
-    void WriteCompletionMarker(const Text& appFolder) override { ::WriteCompletionMarker(appFolder); }
+    void WriteCompletionMarker() override { ::WriteCompletionMarker(OwnFolderNow()); }
 };
 
 // A folder the ANSI calls cannot reach is worth a message only when something
@@ -74,9 +67,12 @@ void Main() {
     // A path the system cannot report whole names no setup program we could trust.
     if (!App::Initialise()) App::EndProcess(ExitCode::kBadPathname);
     if (!App::Refusal().empty()) RefuseUnusableFolder();
-    // Until the waiting instance's relaunch, nobody may put another program
-    // under our name: an elevated waiting instance would start it unasked.
+    // Held for the process's whole life: nobody may put another program under
+    // our name, which an elevated waiting instance would start unasked, nor
+    // move the folder where the runner finds its setup program and both
+    // meet at the marker.
     App::HoldExecutable(JoinPath(App::Path(), App::EXEName() + ".exe"));
+    if (unsigned long refused = ModBinding::CheckOwnFile()) App::EndProcess(refused);
 
     Win32Startup world;
     StartupEnd end = RunStartupSequence(world);

@@ -46,6 +46,6 @@ StartupEnd RunStartupSequence(StartupWorld& world) {
     }
     unsigned long exitCode = world.FileExists(target) ? world.RunSetupAndWait(target) : ExitCode::kFileNotFound;
     // A window closed meanwhile leaves nobody to read the marker or delete it.
-    if (world.WaitingInstanceExists()) world.WriteCompletionMarker(appFolder);
+    if (world.WaitingInstanceExists()) world.WriteCompletionMarker();
     return {StartupOutcome::RunnerFinished, exitCode};
 }

@@ -34,7 +34,8 @@ public:
     // window, and returns when its process has ended: with its exit code, or
     // with the shell's error code when it could not be started.
     virtual unsigned long RunSetupAndWait(const Text& target) = 0;
-    virtual void WriteCompletionMarker(const Text& appFolder) = 0;
+    // Leaves the marker in the loader's own folder.
+    virtual void WriteCompletionMarker() = 0;
 };
 
 enum class StartupOutcome {

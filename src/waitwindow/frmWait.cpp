@@ -1,5 +1,6 @@
 #include "frmWait.h"
 
+#include "../binding/ModBinding.h"
 #include "../protocol/CompletionMarker.h"
 #include "../protocol/RunLocks.h"
 #include "../runtime/files/Files.h"
@@ -30,7 +31,7 @@ bool IsClosingKey(int16_t key) { return key == 'X' || key == 'x' || key == 27; }
 
 MarkerState ReadMarker() {
     MarkerState marker;
-    marker.present = Files::FileWriteTime(MarkerPath(App::Path()), marker.writeTime);
+    marker.present = CompletionMarkerTime(OwnFolderNow(), marker.writeTime);
     return marker;
 }
 
@@ -80,7 +81,7 @@ void FrmWait::SetAsideStaleMarker() {
     // No runner of this window exists yet: a marker here is left from an
     // earlier run. One that stays (it cannot be deleted, or a runner at work
     // may still rewrite it) is remembered and counts only once rewritten.
-    if (!RunLocks::RunnerAtWork()) Files::Delete(MarkerPath(App::Path()));
+    if (!RunLocks::RunnerAtWork()) DeleteCompletionMarker(OwnFolderNow());
     Err::Clear();
     staleMarker_ = ReadMarker();
 }
@@ -99,7 +100,7 @@ bool FrmWait::MarkerOrRunnerSaysDone() const {
 void FrmWait::Form_Unload() {
     // Every step runs whatever the one before did; nothing is reported.
     Err::Clear();
-    Files::Delete(MarkerPath(App::Path()));
+    DeleteCompletionMarker(OwnFolderNow());
     Files::Close(kMarkerChannel);
     hw().Unload();
     DdeLink::Stop();
@@ -143,8 +144,7 @@ void FrmWait::Timer1_Timer() {
     Err::Clear();
     switch (tick.action) {
     case TickAction::Relaunch:
-        relaunched_.Reset(ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe"), relaunchError_));
-        App::ReleaseExecutable();
+        relaunched_.Reset(ModBinding::Relaunch(relaunchError_));
         // The runner's hidden window owns the setup program's prompts (elevation
         // among them), which may come to the front only with this process's leave.
         Kernel::AllowForeground(relaunched_.Get());

@@ -10,7 +10,9 @@ presses Return on the box, as a person would, and checks that the loader ends.
 import hashlib
 import re
 import shutil
+import os
 import subprocess
+import tempfile
 import unittest
 from pathlib import Path
 
@@ -36,6 +38,8 @@ LEVEL = ('<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.
          '<requestedPrivileges><requestedExecutionLevel level={}/></requestedPrivileges></security></trustInfo>'
          '</assembly>')
 NOT_PREPARED = ": This is not the setup program this loader was prepared for. It was not started."
+REFUSES_MODE = "This copy is bound to its setup program; embed the manifest with the unbound loader."
+ADMIN = LEVEL.format("'requireAdministrator'").encode()
 
 
 def resource_list(exe):
@@ -241,6 +245,64 @@ class ManifestMode(unittest.TestCase):
         self.assertEqual(self.run_with_box(folder / (LOADER_NAME + ".exe")), self.win(setup) + NOT_PREPARED)
         self.assertEqual(len(setup_starts(setup)), 1)
         self.assertEqual(setup_starts(other_setup), [])
+
+    def test_a_bound_copy_starts_its_setup_program_itself_there_and_refuses_the_mode(self):
+        bound, plain = self.case_folder(), self.case_folder("_plain")
+        setups = {folder: install_setup(folder, "Setup.exe") for folder in (bound, plain)}
+        for setup in setups.values():
+            Path(str(setup) + ".cfg").write_text("500 env")
+        self.assertEqual(self.embed_and_install(bound, ADMIN), 0)
+        env = dict(self.desktop.env)
+        self.addCleanup(setattr, self.desktop, "env", env)
+        self.desktop.env = dict(env, WINEDEBUG="-all,trace+exec", __COMPAT_LAYER="RunAsInvoker")
+        # No start through the shell, which reads the user's class registrations; the unbound one's two as before.
+        for folder, shell_starts in ((bound, 0), (plain, 2)):
+            with tempfile.TemporaryFile(mode="w+", errors="replace") as trace:
+                self.assertEqual(run_as_tool(self.desktop, folder / (LOADER_NAME + ".exe"), stderr_file=trace)(), 0)
+                trace.seek(0)
+                lines = [line for line in trace if "ShellExecuteEx" in line]
+            self.assertEqual(len(lines), shell_starts, lines)
+        self.desktop.env = env
+        seen = {folder: Path(str(setup) + ".env").read_text().splitlines() for folder, setup in setups.items()}
+        self.assertEqual(seen[bound][0], "cwd=" + self.win(bound))
+        self.assertIn("__COMPAT_LAYER=RunAsInvoker", seen[plain])
+        self.assertEqual([line for line in seen[bound] if line.upper().startswith("__COMPAT_LAYER=")], [])
+        # Its copy would carry the binding over to a file nobody checked: nothing read or written.
+        before = folder_listing(bound)
+        self.assertEqual(self.run_with_box(bound / (LOADER_NAME + ".exe"), SWITCH), REFUSES_MODE)
+        self.assertEqual(run_as_tool(self.desktop, bound / (LOADER_NAME + ".exe"), SWITCH, hidden=True)(), 50)
+        self.assertEqual(folder_listing(bound), before)
+
+    def test_a_bound_copy_started_through_a_retargeted_link_runs_only_its_own_setup_program(self):
+        own, planted = self.case_folder(), self.desktop.folder(self._testMethodName[5:] + "_planted")
+        setup = install_setup(own, "Setup.exe")
+        # A sparse gigabyte of overlay keeps the runner hashing for seconds.
+        with open(setup, "r+b") as data:
+            data.truncate(1 << 30)
+        Path(str(setup) + ".cfg").write_text("4000 3010")
+        self.assertEqual(self.embed_and_install(own, ADMIN), 0)
+        others = [install_setup(planted, name) for name in (LOADER_NAME + ".exe", "Setup.exe")]
+        (planted / "done").write_bytes(b"theirs")
+        link = self.desktop.drive_c / "Link"
+
+        def point(target):
+            os.symlink(target, str(link) + ".new")
+            os.replace(str(link) + ".new", link)
+        moments = {"the first 2 s": lambda: self.desktop.wait_for_window("Please wait...", timeout=120),
+                   "the hash": lambda: wait_until(lambda: len(self.desktop.processes(LOADER_NAME + ".exe")) == 2,
+                                                  120, interval=0.05, what="the runner"),
+                   "the setup run": lambda: wait_until(lambda: len(setup_starts(setup)) == runs + 1, 180,
+                                                       what="the setup program")}
+        for runs, (moment, reached) in enumerate(moments.items()):
+            point(own)
+            ends = run_as_tool(self.desktop, link / (LOADER_NAME + ".exe"))
+            reached()
+            point(planted)
+            self.assertEqual(ends(300), 3010, moment)
+            self.assertEqual(len(setup_starts(setup)), runs + 1, moment)
+            self.assertEqual([setup_starts(other) for other in others], [[], []], moment)
+            self.assertEqual((planted / "done").read_bytes(), b"theirs", moment)
+            self.assertFalse((own / "done").exists(), moment)
 
     def test_a_copy_that_asks_no_elevation_is_unbound_and_one_that_asks_needs_its_setup_program(self):
         folder = self.case_folder()

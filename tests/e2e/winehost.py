@@ -110,9 +110,9 @@ class WineDesktop:
                 number += chunk
         return ":" + number.decode().strip()
 
-    def _spawn(self, args, stdout_file=subprocess.DEVNULL, **kwargs):
+    def _spawn(self, args, stdout_file=subprocess.DEVNULL, stderr_file=subprocess.DEVNULL, **kwargs):
         proc = subprocess.Popen(args, env=self.env, stdout=stdout_file,
-                                stderr=subprocess.DEVNULL, **kwargs)
+                                stderr=stderr_file, **kwargs)
         self._procs.append(proc)
         return proc
 
@@ -338,17 +338,18 @@ def install_loader(folder, name):
 NO_PROGRAM_CODES = (193, 6, 11)
 
 
-def run_as_tool(desktop, exe, *args, hidden=False, quit=False):
+def run_as_tool(desktop, exe, *args, hidden=False, quit=False, stderr_file=subprocess.DEVNULL):
     """Starts exe as a deployment tool does (the deploy fixture), on a desktop
     that nobody sees if hidden; returns a function that waits for its whole
-    exit code. With quit, the tool asks it to quit (WM_QUIT) once it is up."""
+    exit code. With quit, the tool asks it to quit (WM_QUIT) once it is up.
+    Wine's debug output of every process it starts goes to stderr_file."""
     tool = desktop.root / "deploy.exe"
     if not tool.exists():
         shutil.copyfile(FIXTURES / "deploy.exe", tool)
     # A file, not a pipe, as in run_console.
     out = tempfile.TemporaryFile(mode="w+")
     proc = desktop._spawn(["wine", str(tool), *(["hidden"] if hidden else ["quit"] if quit else []), desktop.windows_path(exe), *args],
-                          stdout_file=out)
+                          stdout_file=out, stderr_file=stderr_file)
 
     def exit_code(timeout=180):
         proc.wait(timeout=timeout * SLOW)

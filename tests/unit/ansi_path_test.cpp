@@ -77,6 +77,11 @@ TEST(LongPathPrefix, AddedOnlyToLongPathsAndStrippedFromAny) {
     EXPECT_EQ(WithoutLongPathPrefix(WithLongPathPrefix(unc)), unc);
     EXPECT_EQ(WithoutLongPathPrefix("\\\\?\\C:\\Drv"), Text("C:\\Drv"));
     EXPECT_EQ(WithoutLongPathPrefix("\\\\server\\share"), Text("\\\\server\\share"));
+    // A final path starts plain, unless the plain form would be read otherwise.
+    EXPECT_EQ(StartableForm("\\\\?\\UNC\\srv\\s\\a.exe"), Text("\\\\srv\\s\\a.exe"));
+    for (Text kept : {Text("\\\\?\\C:\\pkg.\\a.exe"), Text("\\\\?\\C:\\pkg \\a.exe"), Text("\\\\?\\C:\\a.exe "),
+                      Text("\\\\?\\") + FolderOfLength(260)})
+        EXPECT_EQ(StartableForm(kept), kept);
 }
 
 TEST(AnsiConversion, OnlyCodePagesThatTakeThemGetTheExactnessFlags) {

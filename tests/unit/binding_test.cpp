@@ -5,6 +5,7 @@
 
 #include "binding/Binding.h"
 #include "binding/ElevationRequest.h"
+#include "binding/StartChoice.h"
 #include "runtime/files/Sha256.h"
 
 namespace {
@@ -79,4 +80,25 @@ TEST(Binding, RecordRoundTripsAndMatchesOnlyItsFileInAnyLetterCase) {
     ASSERT_TRUE(TargetFileName("PRJRUNsetup", name));
     EXPECT_STREQ(name.c_str(), "setup.exe");
     EXPECT_FALSE(TargetFileName("XYZsetup", name));
+}
+
+TEST(StartChoice, ABoundCopyStartsExactlyWhereTheSystemTellsFinalPathsAndNeverFallsBack) {
+    struct Row {
+        bool bound, supported;
+        unsigned long finalPathError;
+        StartWay way;
+        unsigned long code;
+    } rows[] = {
+        {false, true, 0, StartWay::Shell, 0},    {false, true, 5, StartWay::Shell, 0},
+        {false, false, 0, StartWay::Shell, 0},   {true, true, 0, StartWay::Exact, 0},
+        {true, true, 50, StartWay::Refused, 50}, {true, false, 0, StartWay::Shell, 0},  // Windows XP
+    };
+    for (const Row& row : rows) {
+        StartChoice choice = ChooseStart(row.bound, row.supported, row.finalPathError);
+        EXPECT_EQ(choice.way, row.way) << row.bound << row.supported << row.finalPathError;
+        if (row.way == StartWay::Refused) EXPECT_EQ(choice.exitCode, row.code);
+    }
+    EXPECT_EQ(ExactStartEnd(false, 740, 0), 740u) << "asks for rights the runner lacks";
+    EXPECT_EQ(ExactStartEnd(false, 0, 0), 31u) << "never 0 for a failure";
+    EXPECT_EQ(ExactStartEnd(true, 0, 3010), 3010u);
 }

@@ -58,6 +58,7 @@ TEST(RunnerObjectName, OnePerFolderAndMachineWhateverTheLoaderNameOrCase) {
                  "Global\\SetupLoader.Runner.000099001234abcd.00000000000000070000000000000005");
     EXPECT_TRUE(RunnerObjectName(FolderIdentity{0x99001234abcd, 5}) == RunnerObjectName(FolderIdentity{0x1234abcd, 5}));
     EXPECT_STREQ(FolderToOpen("E:").c_str(), "E:\\") << "the root, not E:'s current directory";
+    EXPECT_STREQ(FolderToOpen("\\\\?\\E:").c_str(), "\\\\?\\E:\\");
 }
 
 TEST(CompletionMarker, IsTheQuotedWordAndALineEndInEightBytes) {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "protocol/CompletionMarker.h"
+#include "runtime/files/FileHash.h"
 #include "runtime/files/Files.h"
+#include "runtime/files/HeldFile.h"
 #include "runtime/platform/Err.h"
+#include "runtime/platform/WideText.h"
 #include "runtime/process/ProcessLocation.h"
 #include "win32_fixture.h"
 
@@ -12,21 +15,54 @@ const char kMarkerBytes[] = "\"done\"\r\n";
 
 }  // namespace
 
-TEST_F(Win32Folder, CompletionMarkerIsExactlyEightBytesAndReplacesAnOldOne) {
-    WriteCompletionMarker(folder_);
-    EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
-    MakeFile("done", FILE_ATTRIBUTE_NORMAL, "a much longer earlier content");
-    WriteCompletionMarker(folder_);
-    EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
+// Each row: the ANSI folder as started, and the folder by its final path.
+TEST_F(Win32Folder, CompletionMarkerIsExactlyEightBytesReplacesAnOldOneAndGoes) {
+    for (bool byFinalPath : {false, true}) {
+        OwnFolder folder{folder_, byFinalPath};
+        WriteCompletionMarker(folder);
+        EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
+        MakeFile("done", FILE_ATTRIBUTE_NORMAL, "a much longer earlier content");
+        WriteCompletionMarker(folder);
+        EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
+        uint64_t time = 0;
+        EXPECT_TRUE(CompletionMarkerTime(folder, time) && time != 0);
+        EXPECT_TRUE(DeleteCompletionMarker(folder));
+        EXPECT_FALSE(CompletionMarkerTime(folder, time)) << byFinalPath;
+    }
 }
 
 TEST_F(Win32Folder, CompletionMarkerIsNotWrittenOverAFolderAndReportsNothing) {
     MakeFolder("done");
-    Err::Raise(0, "");
-    WriteCompletionMarker(folder_);  // must neither fail loudly nor touch the folder
-    DWORD attributes = GetFileAttributesA(Path("done").c_str());
-    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    for (bool byFinalPath : {false, true}) {
+        Err::Raise(0, "");
+        WriteCompletionMarker({folder_, byFinalPath});  // must neither fail loudly nor touch the folder
+        DWORD attributes = GetFileAttributesA(Path("done").c_str());
+        EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+}
+
+TEST_F(Win32Folder, AMarkerByTwoNamesIsNeitherWrittenNorDeletedByItsFinalFolder) {
+    MakeFile("elsewhere", FILE_ATTRIBUTE_NORMAL, "precious");
+    ASSERT_TRUE(CreateHardLinkA(Path("done").c_str(), Path("elsewhere").c_str(), nullptr));
+    WriteCompletionMarker({folder_, true});
+    EXPECT_FALSE(DeleteCompletionMarker({folder_, true}));
+    EXPECT_TRUE(ReadFile("elsewhere") == "precious");
+    EXPECT_TRUE(ReadFile("done") == "precious");
+}
+
+TEST_F(Win32Folder, TheHeldFileIsConfirmedAsTheRunningImageOnlyWhenItIs) {
+    wchar_t self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    UniqueFileHandle own(CreateFileW(self, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(IsRunningImage(own.Get()));
+    // A byte-for-byte copy is another file.
+    ASSERT_TRUE(CopyFileW(self, WideText(Path("copy.exe")).c_str(), FALSE));
+    EXPECT_FALSE(IsRunningImage(OpenSharingOnlyReads(Path("copy.exe")).Get()));
+    Text finalPath;
+    unsigned long error = 1;
+    EXPECT_TRUE(FinalPathOf(OpenSharingOnlyReads(Path("copy.exe")).Get(), finalPath, error) && error == 0);
+    EXPECT_TRUE(finalPath.Left(4) == "\\\\?\\" && finalPath.EndsWith("\\copy.exe")) << finalPath.c_str();
 }
 
 TEST_F(Win32Folder, ChannelsOpenReadWriteAndCloseLikeNumberedFiles) {

@@ -2,6 +2,7 @@
 
 #include "../files/FileHash.h"
 #include "../files/Files.h"
+#include "../files/HeldFile.h"
 #include "../platform/Err.h"
 #include "../platform/Win32.h"
 #include "../text/ProcessText.h"
@@ -16,8 +17,14 @@ ProcessLocation& Info() {
     return location;
 }
 
-UniqueFileHandle& HeldExecutable() {
-    static UniqueFileHandle held;
+struct HeldExecutable {
+    UniqueFileHandle file;
+    Text finalPath;
+    unsigned long finalPathError = 0;
+};
+
+HeldExecutable& Held() {
+    static HeldExecutable held;
     return held;
 }
 
@@ -36,8 +43,16 @@ Text EXEName() { return Info().baseName; }
 const CharacterWidths& AnsiWidths() { return Info().ansiWidths; }
 Text ExecutablePath() { return Info().identity; }
 
-void HoldExecutable(const Text& path) { HeldExecutable() = OpenSharingOnlyReads(path); }
-void ReleaseExecutable() { HeldExecutable().Reset(); }
+void HoldExecutable(const Text& path) {
+    HeldExecutable& held = Held();
+    held.file = OpenSharingOnlyReads(path);
+    held.finalPathError = held.file.Valid() ? 0 : ExitCode::OfFailure(::GetLastError());
+    if (held.file.Valid()) FinalPathOf(held.file.Get(), held.finalPath, held.finalPathError);
+}
+
+bool RunsHeldExecutable() { return Held().file.Valid() && IsRunningImage(Held().file.Get()); }
+Text FinalPath() { return Held().finalPath; }
+unsigned long FinalPathError() { return Held().finalPathError; }
 
 void ShowMessage(const Text& text) {
     if (Kernel::WindowStationVisible()) ::MessageBoxA(nullptr, text.c_str(), kTitle, MB_OK);

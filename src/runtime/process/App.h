@@ -27,11 +27,18 @@ const CharacterWidths& AnsiWidths();
 // (by its long or its short path): the identity of this loader.
 Text ExecutablePath();
 
-// Keeps the file at path (the executable, as the relaunch names it) open,
-// sharing only reads, until ReleaseExecutable: nobody can rename or replace
-// it meanwhile, and the relaunch starts this very file.
+// Keeps the file at path (the executable, as the process was started) open,
+// sharing only reads, until the process ends: nobody can rename or replace
+// it, nor rename any folder above it or make one a junction, so its final
+// path stays true for the process's whole life.
 void HoldExecutable(const Text& path);
-void ReleaseExecutable();
+// True when the held file is the one this process runs from.
+bool RunsHeldExecutable();
+// The held file's final path in UTF-8 ("\\?\C:\..."); empty when unknown,
+// with FinalPathError the system's reason, or 0 where the system has no
+// such call (Windows XP).
+Text FinalPath();
+unsigned long FinalPathError();
 
 // A message box with an OK button only, no icon, captioned with the title.
 // Where nobody can see the screen there is nobody to answer it: no box.

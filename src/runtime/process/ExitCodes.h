@@ -11,6 +11,7 @@ constexpr unsigned long kSuccess = 0;
 constexpr unsigned long kFileNotFound = 2;       // ERROR_FILE_NOT_FOUND: no setup program beside the loader
 constexpr unsigned long kInvalidData = 13;       // ERROR_INVALID_DATA: an empty manifest
 constexpr unsigned long kGenFailure = 31;        // ERROR_GEN_FAILURE: a failure that left no code
+constexpr unsigned long kNotSupported = 50;      // ERROR_NOT_SUPPORTED: manifest mode in a bound copy
 constexpr unsigned long kBadPathname = 161;      // ERROR_BAD_PATHNAME: the system reports no whole path
 constexpr unsigned long kPathTooLong = 206;      // ERROR_FILENAME_EXCED_RANGE
 constexpr unsigned long kBadImageHash = 577;     // ERROR_INVALID_IMAGE_HASH: not the file a bound copy starts

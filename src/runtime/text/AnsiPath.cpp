@@ -72,3 +72,13 @@ Text WithLongPathPrefix(const Text& path) {
     if (StartsWith(path, "\\\\")) return Text(kUncPrefix) + path.Mid(2);
     return Text(kPrefix) + path;
 }
+
+Text StartableForm(const Text& finalPath) {
+    Text plain = WithoutLongPathPrefix(finalPath);
+    if (plain.length() > kAnsiPathLimit) return finalPath;
+    for (size_t i = 0; i < plain.length(); ++i) {
+        bool endsName = i + 1 == plain.length() || plain[i + 1] == '\\';
+        if (endsName && (plain[i] == '.' || plain[i] == ' ')) return finalPath;
+    }
+    return plain;
+}

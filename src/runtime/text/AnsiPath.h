@@ -44,3 +44,8 @@ Text PathRefusalMessage(PathProblem problem, const Text& folder, const Text& lau
 Text WithoutLongPathPrefix(const Text& path);
 // The prefixed form the wide calls need for a path of MAX_PATH or more.
 Text WithLongPathPrefix(const Text& path);
+// A final path ("\\?\C:\x") as programs expect to be started from and to
+// find themselves: without the prefix, unless the path then reaches
+// MAX_PATH or a name in it ends in a dot or a blank, which the system would
+// strip from the plain form.
+Text StartableForm(const Text& finalPath);

@@ -84,4 +84,6 @@ Text RunnerObjectName(const FolderIdentity& folder) {
            Hex(folder.fileIndex, 16);
 }
 
-Text FolderToOpen(const Text& folder) { return folder.length() == 2 && folder[1] == ':' ? folder + "\\" : folder; }
+Text FolderToOpen(const Text& folder) {
+    return !folder.empty() && folder[folder.length() - 1] == ':' ? folder + "\\" : folder;
+}

@@ -34,7 +34,8 @@ struct FolderIdentity {
 };
 
 // The path that opens the folder itself. A drive root's folder text is "E:",
-// which the system reads as E:'s current directory; its root is "E:\".
+// which the system reads as E:'s current directory; its root is "E:\" (and
+// the final path's "\\?\E:" is "\\?\E:\").
 Text FolderToOpen(const Text& folder);
 
 // Name of the kernel object that a runner holds while it works: one per
