@@ -40,8 +40,10 @@ public:
         App::ReleaseExecutable();  // only a waiting instance has a relaunch to guard
         UniqueFileHandle held;
         unsigned long exitCode = ModBinding::CheckTarget(target, held);
+        // In its own folder, as a double-click starts it: setup programs find their files from there.
         if (exitCode == ExitCode::kSuccess)
-            ModShell::ShellExecuteAndWait(hw().hWnd(), "open", target, "", "", kShowNoActivate, exitCode, &held);
+            ModShell::ShellExecuteAndWait(hw().hWnd(), "open", target, "", FolderToOpen(App::Path()), kShowNoActivate,
+                                          exitCode, &held);
         return exitCode;
     }
     void WriteCompletionMarker(const Text& appFolder) override { ::WriteCompletionMarker(appFolder); }
