@@ -31,6 +31,10 @@ endif()
 # The install script covers every outside program the project runs.
 add_test(NAME deps COMMAND ${Python3_EXECUTABLE} -m unittest -v test_deps
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/deps)
+# The guide's winget and Ansible recipes as those tools read them.
+add_test(NAME recipes COMMAND ${Python3_EXECUTABLE} -m unittest -v test_recipes
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/deps)
+set_tests_properties(recipes PROPERTIES LABELS "guide" TIMEOUT 600)
 # Every include in src/ runs downward through the folders.
 add_test(NAME layers COMMAND ${Python3_EXECUTABLE} -m unittest -v test_layers
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/deps)

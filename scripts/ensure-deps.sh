@@ -33,6 +33,9 @@ i686-w64-mingw32-objdump    binutils-mingw-w64-i686
 -                           libgtest-dev
 -                           googletest
 python3                     python3
+-                           python3-yaml
+ansible-playbook            ansible
+ansible-doc                 ansible
 wine                        wine
 wineserver                  wine
 -                           wine32:i386

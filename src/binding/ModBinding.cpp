@@ -140,8 +140,10 @@ unsigned long RunSetupAndWait(const Text& targetPath, HWND owner) {
     UniqueFileHandle held;
     if (choice.way == StartWay::Exact) return RunExact(own, bound, held);
     unsigned long exitCode = own == OwnBinding::None ? ExitCode::kSuccess : CheckHeld(own, bound, targetPath, held);
+    // In its own folder, as a double-click starts it: setup programs find their files from there.
     if (exitCode == ExitCode::kSuccess)
-        ModShell::ShellExecuteAndWait(owner, "open", targetPath, "", "", kShowNoActivate, exitCode, &held);
+        ModShell::ShellExecuteAndWait(owner, "open", targetPath, "", FolderToOpen(App::Path()), kShowNoActivate,
+                                      exitCode, &held);
     return exitCode;
 }
 

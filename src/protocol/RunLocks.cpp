@@ -102,6 +102,8 @@ InstanceLock TakeInstanceLock() {
     return answer;
 }
 
+void ReleaseInstanceLock() { g_instanceLock.Reset(); }
+
 unsigned long ReportInstanceLockFailure() {
     Err::RaiseSystem(g_instanceLockError, Text("The installation cannot start: its lock object \"") + InstanceName() +
                                               "\" cannot be created");

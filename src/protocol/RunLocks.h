@@ -23,6 +23,9 @@ RunnerLock RunnerLockFrom(bool created, unsigned long error);
 namespace RunLocks {
 
 InstanceLock TakeInstanceLock();
+// Lets go of the instance lock before the process ends: a later start then
+// waits in a window of its own, and no runner writes a marker for this one.
+void ReleaseInstanceLock();
 // A message box naming the lock object and why it could not be made; returns
 // the error code it names.
 unsigned long ReportInstanceLockFailure();

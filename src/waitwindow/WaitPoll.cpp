@@ -28,3 +28,7 @@ unsigned long WaitingExitCode(const WaitEnd& end) {
     }
     return ExitCode::kTimeout;
 }
+
+bool WaitsForRunner(const WaitEnd& end) {
+    return end.reason == CloseReason::Timeout && end.runnerStarted && !end.runnerEnded;
+}

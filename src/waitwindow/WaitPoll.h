@@ -40,6 +40,7 @@ enum class CloseReason {
 struct WaitEnd {
     CloseReason reason = CloseReason::UserExit;
     unsigned long relaunchError = 0;  // with RelaunchFailed
+    bool runnerStarted = false;       // the shell gave back the relaunched process
     bool runnerEnded = false;         // the relaunched process has ended (after a short wait at a poll)
     unsigned long runnerCode = 0;     // its exit code, when it has
 };
@@ -53,3 +54,10 @@ unsigned long RunnerEndWaitMs(CloseReason reason);
 // setup program's own, or why the runner ran none. Before then the reason
 // for closing is all it can tell.
 unsigned long WaitingExitCode(const WaitEnd& end);
+
+// Whether the closed window's process waits, with no window and no time
+// limit, for its runner before it ends with WaitingExitCode; else it ends at
+// once. Only the timeout leaves a runner at work: what waits on the process
+// must learn how the setup program ended, not that the window gave up. The
+// person who closed the window chose to stop waiting.
+bool WaitsForRunner(const WaitEnd& end);

@@ -100,12 +100,30 @@ bool FrmWait::MarkerOrRunnerSaysDone() const {
 void FrmWait::Form_Unload() {
     // Every step runs whatever the one before did; nothing is reported.
     Err::Clear();
+    bool outlived = LetGoForRunner();
     DeleteCompletionMarker(OwnFolderNow());
     Files::Close(kMarkerChannel);
     hw().Unload();
     DdeLink::Stop();
     Kernel::Sleep(kPauseBeforeEndMs);
+    if (outlived) {
+        // The window closes as it would; the process stays for the runner's code.
+        ::DestroyWindow(hWnd());
+        Kernel::WaitDispatching(relaunched_.Get(), INFINITE);
+    }
     App::EndProcess(ExitCode());
+}
+
+bool FrmWait::LetGoForRunner() {
+    WaitEnd end;
+    end.reason = closeReason_;
+    end.runnerStarted = relaunched_.Valid();
+    end.runnerEnded = end.runnerStarted && ::WaitForSingleObject(relaunched_.Get(), 0) == WAIT_OBJECT_0;
+    if (!WaitsForRunner(end)) return false;
+    // Before the marker is deleted: a runner that finds no waiting instance
+    // writes none, and a later start waits in a window of its own.
+    RunLocks::ReleaseInstanceLock();
+    return true;
 }
 
 unsigned long FrmWait::ExitCode() const {

@@ -24,6 +24,7 @@ private:
     void Timer1_Timer();
     void CloseFor(CloseReason reason);
     unsigned long ExitCode() const;
+    bool LetGoForRunner();
     void SetAsideStaleMarker();
     bool MarkerOrRunnerSaysDone() const;
     void SetLavaVisible(int index, bool visible);

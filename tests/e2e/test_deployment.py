@@ -59,7 +59,7 @@ class DeploymentTool(winehost.DesktopCase):
         self.assertEqual(self.desktop.windows(WINDOW), [])
         self.assertEqual(setup_starts(setup), [])
 
-    def test_the_waiting_instance_cannot_be_renamed_before_its_relaunch_which_still_works(self):
+    def test_the_waiting_instance_cannot_be_renamed_before_its_relaunch_and_setup_runs_in_its_own_folder(self):
         folder = self.desktop.folder("Held")
         setup = install_setup(folder, "setup.exe", 500)
         loader = install_loader(folder, "RUNsetup.exe")
@@ -72,6 +72,9 @@ class DeploymentTool(winehost.DesktopCase):
         self.assertEqual(sorted(p.name for p in folder.glob("RUN*")), ["RUNsetup.exe"], "renamed while held")
         self.assertEqual(exit_code(timeout=90), 0)
         self.assertLess(tried, log_time_ms(setup_starts(setup)[0]), "the rename came after the relaunch")
+        # The tool started the loader from its own folder (this one's), not the loader's.
+        self.assertEqual([line for line in winehost.log_lines(setup) if line.startswith("cwd ")],
+                         ["cwd " + self.desktop.windows_path(folder)])
 
 
 if __name__ == "__main__":

@@ -40,7 +40,7 @@ TEST(WaitPoll, WithoutAMarkerOnlyAnEndedRelaunchWithNoRunnerAtWorkCloses) {
     EXPECT_FALSE(ClosesAtPoll(facts)) << "before the relaunched process is up, no runner is at work either";
 }
 
-TEST(WaitPoll, TheWaitingInstanceEndsWithItsRunnersCodeOnceThatHasEnded) {
+TEST(WaitPoll, TheWaitingInstanceEndsWithItsRunnersCodeAndOutwaitsOnlyTheTimeout) {
     auto exitCode = [](CloseReason reason, bool runnerEnded) {
         WaitEnd end;
         end.reason = reason;
@@ -58,4 +58,12 @@ TEST(WaitPoll, TheWaitingInstanceEndsWithItsRunnersCodeOnceThatHasEnded) {
     EXPECT_EQ(WaitingExitCode(WaitEnd{CloseReason::RelaunchFailed}), 31u)
         << "a failure with no code is still no success";
     EXPECT_EQ(RunnerEndWaitMs(CloseReason::Poll), 5000u) << "the marker came: the runner ends right after";
+    auto waits = [](CloseReason reason, bool started, bool ended) {
+        return WaitsForRunner({reason, 0, started, ended});
+    };
+    EXPECT_TRUE(waits(CloseReason::Timeout, true, false)) << "the setup program outlives the window, not the wait";
+    EXPECT_FALSE(waits(CloseReason::Timeout, true, true));
+    EXPECT_FALSE(waits(CloseReason::Timeout, false, false)) << "no process came back to wait for";
+    for (CloseReason reason : {CloseReason::Poll, CloseReason::UserExit, CloseReason::RelaunchFailed})
+        EXPECT_FALSE(waits(reason, true, false)) << static_cast<int>(reason);
 }
