@@ -8,9 +8,11 @@ presses Return on the box, as a person would, and checks that the loader ends.
 """
 
 import hashlib
+import os
 import re
 import shutil
 import subprocess
+import time
 import unittest
 from pathlib import Path
 
@@ -91,13 +93,16 @@ class ManifestMode(unittest.TestCase):
     def wait_for_exit(self, image, timeout=90):
         wait_until(lambda: not self.desktop.processes(image), timeout, what=f"{image} to end")
 
-    def run_with_box(self, loader, *args):
-        """Starts the loader, reads the message box it shows, presses OK and
-        waits for the loader to end; returns what the box showed."""
+    def run_with_box(self, loader, *args, during=None):
+        """Starts the loader, calls during (if given) while it works, reads
+        the message box it shows, presses OK and waits for the loader to end;
+        returns what the box showed."""
         report = self.tools / (Path(loader).parent.name + ".box")
         report.unlink(missing_ok=True)
         reader = self.desktop.wine([self.win(self.tools / "boxreader.exe"), self.win(report), BOX, "180"])
         self.desktop.start(loader, *args)
+        if during:
+            during()
         window = self.desktop.wait_for_window(BOX, timeout=180)
         wait_until(report.exists, 120, what="the box reader's report")
         reader.wait(timeout=60 * winehost.SLOW)
@@ -371,32 +376,68 @@ class ManifestMode(unittest.TestCase):
         self.assertNotIn(SUCCESS_TAIL, text)
         self.assertFalse((folder / (LOADER_NAME + "_new.exe")).exists())
 
-    def test_a_scanner_holding_the_copy_for_a_second_is_waited_out_and_for_longer_leaves_no_copy(self):
-        # Held as the mode starts (an earlier copy), or from the moment the copy
-        # in the making is written: for a second, or past the retry.
-        for earlier, hold_ms in ((True, 1000), (False, 1000), (False, 4000)):
-            with self.subTest(earlier=earlier, hold_ms=hold_ms):
-                folder = self.case_folder(f"{earlier}{hold_ms}")
+    def test_a_scanner_holding_the_copy_is_waited_out_and_past_the_retry_leaves_no_copy(self):
+        # Held before the mode starts and let go once the loader has come to it:
+        # the earlier copy (the rename waits) or the copy in the making (the
+        # update waits). Or held past the update's retry (2 s) and let go 7 s
+        # after the copy landed, while the loader still waits (up to 10 s) to
+        # remove it.
+        for name, sharing in (("_new.exe", "none"), ("_new.exe.tmp", "readwrite"), ("_new.exe.tmp", "nodelete")):
+            with self.subTest(name=name, sharing=sharing):
+                folder = self.case_folder(name.replace(".", "") + sharing)
                 (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
-                copy, held = folder / (LOADER_NAME + "_new.exe"), folder / "held"
-                partial = folder / (LOADER_NAME + "_new.exe.tmp")
-                if earlier:
-                    copy.write_bytes(b"earlier copy")
-                scanner = self.desktop.wine([self.win(self.tools / "holdopen.exe"), self.win(copy if earlier else partial),
-                                             "none", self.win(held), str(hold_ms)])
-                wait_until(lambda: held.exists() or not earlier, 120, what="the earlier copy to be held")
-                text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
-                self.assertEqual(scanner.wait(timeout=120 * winehost.SLOW), 0, "the scanner held the copy")
+                copy, partial = folder / (LOADER_NAME + "_new.exe"), folder / (LOADER_NAME + "_new.exe.tmp")
+                copy.write_bytes(b"earlier copy")
+                partial.write_bytes(b"left by a run that was cut short")
+                release = self.hold(folder / (LOADER_NAME + name), sharing)
+                landed = MANIFEST if name == "_new.exe" else winehost.LOADER.read_bytes()
+
+                def come_to_it():
+                    wait_until(lambda: partial.exists() and landed in partial.read_bytes(), 120,
+                               what="the loader to come to the held file")
+                    time.sleep(7 if sharing == "nodelete" else 0)
+                    release()
+                text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH, during=come_to_it)
                 self.assertFalse(partial.exists(), "the copy in the making is removed")
-                if hold_ms > 2000:
+                if sharing == "nodelete":
                     self.assertTrue(text.startswith(self.win(copy) + ": No copy was written. "), text)
                     self.assertIn("(error 32)", text)
-                    self.assertFalse(copy.exists())
+                    self.assertEqual(copy.read_bytes(), b"earlier copy")
                     continue
                 self.assertTrue(text.endswith(SUCCESS_TAIL), text)
                 self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
                 checked = subprocess.run(["osslsigncode", "verify", "-in", str(copy)], capture_output=True, text=True)
                 self.assertNotIn("invalid PE checksum", checked.stdout)
+
+    def test_the_copy_embeds_the_manifest_that_was_judged_though_the_file_changes_after(self):
+        folder = self.case_folder()
+        manifest, partial = folder / (LOADER_NAME + ".exe.manifest"), folder / (LOADER_NAME + "_new.exe.tmp")
+        judged = LEVEL.format('"asInvoker"').encode()
+        manifest.write_bytes(judged)
+        os.utime(manifest, (0, manifest.stat().st_mtime))  # its first read then shows in its access time
+        partial.write_bytes(b"left by a run that was cut short")
+        release = self.hold(partial, "none")  # the copy waits for it, the manifest read
+
+        def change_it():
+            wait_until(lambda: manifest.stat().st_atime > 0, 120, what="the manifest to be read")
+            manifest.write_bytes(LEVEL.format('"requireAdministrator"').encode())
+            release()
+        self.assertTrue(self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH, during=change_it).endswith(SUCCESS_TAIL))
+        self.assertEqual(resource_bytes(folder / (LOADER_NAME + "_new.exe"), 24, 1, 0), judged)
+
+    def test_a_copy_cut_short_by_a_full_disk_names_the_failure_and_leaves_nothing(self):
+        # A file system with room for the loader and a third of its copy.
+        folder = self.desktop.drive_c / "full"
+        folder.mkdir()
+        pages = winehost.LOADER.stat().st_size // 4096
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={(pages * 4 // 3 + 2) * 4096}", "tmpfs",
+                           str(folder)], capture_output=True).returncode:
+            self.skipTest("no small file system can be mounted here")
+        self.addCleanup(subprocess.run, ["umount", "-l", str(folder)])
+        (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+        text = self.run_with_box(winehost.install_loader(folder, LOADER_NAME + ".exe"), SWITCH)
+        self.assertIn("(error 112)", text)
+        self.assertEqual(sorted(p.name for p in folder.iterdir()), [LOADER_NAME + ".exe", LOADER_NAME + ".exe.manifest"])
 
     def test_a_resource_update_that_fails_is_reported_never_as_success_and_leaves_no_copy(self):
         folder = self.case_folder()
