@@ -7,9 +7,11 @@ its text, buttons and icon from inside the same Wine prefix; the test then
 presses Return on the box, as a person would, and checks that the loader ends.
 """
 
+import ctypes
 import hashlib
 import os
 import re
+import struct
 import shutil
 import subprocess
 import time
@@ -61,6 +63,32 @@ def resource_bytes(exe, type_, name, language=None):
 def other_resources(exe):
     """Every resource but the application manifest, with its bytes."""
     return {entry: resource_bytes(exe, *entry[:3]) for entry in resource_list(exe) if entry[0] != "24"}
+
+
+def pe_checksum(image):
+    return image[int.from_bytes(image[0x3C:0x40], "little") + 88:][:4]
+
+
+class Tries:
+    """Counts closes of one file of a kind (inotify: 8 written, 16 not): Wine
+    opens a file for every try, also for one that the sharing refuses."""
+
+    def __init__(self, path, kind):
+        self.name, self.libc, self.seen = Path(path).name.encode(), ctypes.CDLL(None), 0
+        self.fd = self.libc.inotify_init1(os.O_NONBLOCK)
+        self.libc.inotify_add_watch(self.fd, str(Path(path).parent).encode(), kind)
+
+    def count(self):
+        try:
+            data = os.read(self.fd, 65536)
+        except BlockingIOError:
+            return self.seen
+        at = 0
+        while at < len(data):
+            length = struct.unpack_from("I", data, at + 12)[0]
+            self.seen += data[at + 16:at + 16 + length].rstrip(b"\0") == self.name
+            at += 16 + length
+        return self.seen
 
 
 def folder_listing(folder):
@@ -377,11 +405,10 @@ class ManifestMode(unittest.TestCase):
         self.assertFalse((folder / (LOADER_NAME + "_new.exe")).exists())
 
     def test_a_scanner_holding_the_copy_is_waited_out_and_past_the_retry_leaves_no_copy(self):
-        # Held before the mode starts and let go once the loader has come to it:
-        # the earlier copy (the rename waits) or the copy in the making (the
-        # update waits). Or held past the update's retry (2 s) and let go 7 s
-        # after the copy landed, while the loader still waits (up to 10 s) to
-        # remove it.
+        # Held before the mode starts, let go once the loader has been refused
+        # twice: the earlier copy (the rename waits) or the copy in the making
+        # (the update waits). Or held past the update's retry (2 s) and let go
+        # 4 s into the wait (up to 10 s) to remove it.
         for name, sharing in (("_new.exe", "none"), ("_new.exe.tmp", "readwrite"), ("_new.exe.tmp", "nodelete")):
             with self.subTest(name=name, sharing=sharing):
                 folder = self.case_folder(name.replace(".", "") + sharing)
@@ -390,13 +417,23 @@ class ManifestMode(unittest.TestCase):
                 copy.write_bytes(b"earlier copy")
                 partial.write_bytes(b"left by a run that was cut short")
                 release = self.hold(folder / (LOADER_NAME + name), sharing)
-                landed = MANIFEST if name == "_new.exe" else winehost.LOADER.read_bytes()
+                loader = winehost.LOADER.read_bytes()
+                # A rename or delete opens the copy in the making without writing, the update with.
+                tries = Tries(partial, 8 if sharing == "readwrite" else 16)
 
                 def come_to_it():
-                    wait_until(lambda: partial.exists() and landed in partial.read_bytes(), 120,
-                               what="the loader to come to the held file")
-                    time.sleep(7 if sharing == "nodelete" else 0)
+                    # The copy has landed, or stands finished (its checksum written) for the rename;
+                    # or the loader has ended, giving up too soon: its box tells.
+                    came = ((lambda b: MANIFEST in b and pe_checksum(b) != pe_checksum(loader)) if name == "_new.exe"
+                            else (lambda b: b == loader))
+                    wait_until(lambda: self.desktop.windows(BOX) or (partial.exists() and came(partial.read_bytes())),
+                               120, what="the loader to come to the held file")
+                    refused = tries.count() + 2
+                    wait_until(lambda: self.desktop.windows(BOX) or tries.count() >= refused, 120,
+                               what="the loader to be refused twice")
+                    time.sleep(4 if sharing == "nodelete" else 0)
                     release()
+                    os.close(tries.fd)
                 text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH, during=come_to_it)
                 self.assertFalse(partial.exists(), "the copy in the making is removed")
                 if sharing == "nodelete":
@@ -414,15 +451,17 @@ class ManifestMode(unittest.TestCase):
         manifest, partial = folder / (LOADER_NAME + ".exe.manifest"), folder / (LOADER_NAME + "_new.exe.tmp")
         judged = LEVEL.format('"asInvoker"').encode()
         manifest.write_bytes(judged)
-        os.utime(manifest, (0, manifest.stat().st_mtime))  # its first read then shows in its access time
         partial.write_bytes(b"left by a run that was cut short")
-        release = self.hold(partial, "none")  # the copy waits for it, the manifest read
+        release = self.hold(partial, "none")  # the copy over it waits, the manifest read and judged
+        tries = Tries(partial, 8)
 
         def change_it():
-            wait_until(lambda: manifest.stat().st_atime > 0, 120, what="the manifest to be read")
+            wait_until(lambda: tries.count() >= 2, 120, what="the copy to be refused twice")
             manifest.write_bytes(LEVEL.format('"requireAdministrator"').encode())
             release()
-        self.assertTrue(self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH, during=change_it).endswith(SUCCESS_TAIL))
+            os.close(tries.fd)
+        text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH, during=change_it)
+        self.assertTrue(text.endswith(SUCCESS_TAIL), text)
         self.assertEqual(resource_bytes(folder / (LOADER_NAME + "_new.exe"), 24, 1, 0), judged)
 
     def test_a_copy_cut_short_by_a_full_disk_names_the_failure_and_leaves_nothing(self):
@@ -437,7 +476,8 @@ class ManifestMode(unittest.TestCase):
         (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
         text = self.run_with_box(winehost.install_loader(folder, LOADER_NAME + ".exe"), SWITCH)
         self.assertIn("(error 112)", text)
-        self.assertEqual(sorted(p.name for p in folder.iterdir()), [LOADER_NAME + ".exe", LOADER_NAME + ".exe.manifest"])
+        self.assertEqual(sorted(p.name for p in folder.iterdir()),
+                         [LOADER_NAME + ".exe", LOADER_NAME + ".exe.manifest"])
 
     def test_a_resource_update_that_fails_is_reported_never_as_success_and_leaves_no_copy(self):
         folder = self.case_folder()
