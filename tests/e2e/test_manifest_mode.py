@@ -11,8 +11,8 @@ import ctypes
 import hashlib
 import os
 import re
-import struct
 import shutil
+import struct
 import subprocess
 import time
 import unittest
@@ -70,8 +70,8 @@ def pe_checksum(image):
 
 
 class Tries:
-    """Counts closes of one file of a kind (inotify: 8 written, 16 not): Wine
-    opens a file for every try, also for one that the sharing refuses."""
+    """Counts, through inotify, the closes of one file opened to write (kind 8)
+    or not (16): Wine opens the file for every try, also one its sharing refuses."""
 
     def __init__(self, path, kind):
         self.name, self.libc, self.seen = Path(path).name.encode(), ctypes.CDLL(None), 0
