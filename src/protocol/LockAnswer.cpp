@@ -14,6 +14,8 @@ InstanceLock InstanceLockFrom(bool created, unsigned long error) {
     return error == kErrorAlreadyExists ? InstanceLock::Exists : InstanceLock::Taken;
 }
 
+bool LockHeldFrom(bool opened, unsigned long error) { return opened || error == kErrorAccessDenied; }
+
 RunnerLock RunnerLockFrom(bool created, unsigned long error) {
     if (!created) return error == kErrorAccessDenied ? RunnerLock::Busy : RunnerLock::Failed;
     return error == kErrorAlreadyExists ? RunnerLock::Busy : RunnerLock::Taken;

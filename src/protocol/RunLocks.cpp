@@ -79,11 +79,10 @@ Text RunnerName() {
     return name;
 }
 
-// True while some process holds a mutex of that name. A name we may not open
-// is held by somebody all the same.
+// True while some process holds a mutex of that name.
 bool Held(const Text& name) {
     UniqueKernelHandle probe(::OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
-    return probe.Valid() || ::GetLastError() == ERROR_ACCESS_DENIED;
+    return LockHeldFrom(probe.Valid(), ::GetLastError());
 }
 
 }  // namespace

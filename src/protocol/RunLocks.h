@@ -16,6 +16,8 @@ enum class RunnerLock {
 // error the call left.
 InstanceLock InstanceLockFrom(bool created, unsigned long error);
 RunnerLock RunnerLockFrom(bool created, unsigned long error);
+// What opening one tells: whether somebody holds it.
+bool LockHeldFrom(bool opened, unsigned long error);
 
 // The two named locks that keep one start to one setup run. The instance
 // lock is held only by the waiting instance, the runner lock by the one

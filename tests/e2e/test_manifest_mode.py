@@ -7,12 +7,15 @@ its text, buttons and icon from inside the same Wine prefix; the test then
 presses Return on the box, as a person would, and checks that the loader ends.
 """
 
+import ctypes
 import hashlib
+import os
 import re
 import shutil
-import os
+import struct
 import subprocess
 import tempfile
+import time
 import unittest
 from pathlib import Path
 
@@ -65,6 +68,32 @@ def other_resources(exe):
     return {entry: resource_bytes(exe, *entry[:3]) for entry in resource_list(exe) if entry[0] != "24"}
 
 
+def pe_checksum(image):
+    return image[int.from_bytes(image[0x3C:0x40], "little") + 88:][:4]
+
+
+class Tries:
+    """Counts, through inotify, the closes of one file opened to write (kind 8)
+    or not (16): Wine opens the file for every try, also one its sharing refuses."""
+
+    def __init__(self, path, kind):
+        self.name, self.libc, self.seen = Path(path).name.encode(), ctypes.CDLL(None), 0
+        self.fd = self.libc.inotify_init1(os.O_NONBLOCK)
+        self.libc.inotify_add_watch(self.fd, str(Path(path).parent).encode(), kind)
+
+    def count(self):
+        try:
+            data = os.read(self.fd, 65536)
+        except BlockingIOError:
+            return self.seen
+        at = 0
+        while at < len(data):
+            length = struct.unpack_from("I", data, at + 12)[0]
+            self.seen += data[at + 16:at + 16 + length].rstrip(b"\0") == self.name
+            at += 16 + length
+        return self.seen
+
+
 def folder_listing(folder):
     return sorted((p.name, p.is_dir(), p.stat().st_size) for p in Path(folder).iterdir())
 
@@ -95,13 +124,16 @@ class ManifestMode(unittest.TestCase):
     def wait_for_exit(self, image, timeout=90):
         wait_until(lambda: not self.desktop.processes(image), timeout, what=f"{image} to end")
 
-    def run_with_box(self, loader, *args):
-        """Starts the loader, reads the message box it shows, presses OK and
-        waits for the loader to end; returns what the box showed."""
+    def run_with_box(self, loader, *args, during=None):
+        """Starts the loader, calls during (if given) while it works, reads
+        the message box it shows, presses OK and waits for the loader to end;
+        returns what the box showed."""
         report = self.tools / (Path(loader).parent.name + ".box")
         report.unlink(missing_ok=True)
         reader = self.desktop.wine([self.win(self.tools / "boxreader.exe"), self.win(report), BOX, "180"])
         self.desktop.start(loader, *args)
+        if during:
+            during()
         window = self.desktop.wait_for_window(BOX, timeout=180)
         wait_until(report.exists, 120, what="the box reader's report")
         reader.wait(timeout=60 * winehost.SLOW)
@@ -307,9 +339,7 @@ class ManifestMode(unittest.TestCase):
     def test_a_copy_that_asks_no_elevation_is_unbound_and_one_that_asks_needs_its_setup_program(self):
         folder = self.case_folder()
         setup = install_setup(folder, "Setup.exe")
-        # Made from a bound loader: the binding it would carry over goes.
-        self.assertEqual(self.embed_and_install(folder, LEVEL.format('"highestAvailable"').encode("utf-8-sig")), 0)
-        self.assertEqual(self.embed_and_install(folder, LEVEL.format('"asInvoker"').encode()), 0)
+        self.assertEqual(self.embed_and_install(folder, LEVEL.format('"asInvoker"').encode("utf-8-sig")), 0)
         Path(str(setup) + ".cfg").write_text("500 7")
         setup.write_bytes(setup.read_bytes() + b"changed")
         self.assertEqual(run_as_tool(self.desktop, folder / (LOADER_NAME + ".exe"), hidden=True)(), 7)
@@ -433,32 +463,80 @@ class ManifestMode(unittest.TestCase):
         self.assertNotIn(SUCCESS_TAIL, text)
         self.assertFalse((folder / (LOADER_NAME + "_new.exe")).exists())
 
-    def test_a_scanner_holding_the_copy_for_a_second_is_waited_out_and_for_longer_leaves_no_copy(self):
-        # Held as the mode starts (an earlier copy), or from the moment the copy
-        # in the making is written: for a second, or past the retry.
-        for earlier, hold_ms in ((True, 1000), (False, 1000), (False, 4000)):
-            with self.subTest(earlier=earlier, hold_ms=hold_ms):
-                folder = self.case_folder(f"{earlier}{hold_ms}")
+    def test_a_scanner_holding_the_copy_is_waited_out_and_past_the_retry_leaves_no_copy(self):
+        # Held before the mode starts, let go once the loader has been refused
+        # twice: the earlier copy (the rename waits) or the copy in the making
+        # (the update waits). Or held past the update's retry (2 s) and let go
+        # 4 s into the wait (up to 10 s) to remove it.
+        for name, sharing in (("_new.exe", "none"), ("_new.exe.tmp", "readwrite"), ("_new.exe.tmp", "nodelete")):
+            with self.subTest(name=name, sharing=sharing):
+                folder = self.case_folder(name.replace(".", "") + sharing)
                 (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
-                copy, held = folder / (LOADER_NAME + "_new.exe"), folder / "held"
-                partial = folder / (LOADER_NAME + "_new.exe.tmp")
-                if earlier:
-                    copy.write_bytes(b"earlier copy")
-                scanner = self.desktop.wine([self.win(self.tools / "holdopen.exe"), self.win(copy if earlier else partial),
-                                             "none", self.win(held), str(hold_ms)])
-                wait_until(lambda: held.exists() or not earlier, 120, what="the earlier copy to be held")
-                text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)
-                self.assertEqual(scanner.wait(timeout=120 * winehost.SLOW), 0, "the scanner held the copy")
+                copy, partial = folder / (LOADER_NAME + "_new.exe"), folder / (LOADER_NAME + "_new.exe.tmp")
+                copy.write_bytes(b"earlier copy")
+                partial.write_bytes(b"left by a run that was cut short")
+                release = self.hold(folder / (LOADER_NAME + name), sharing)
+                loader = winehost.LOADER.read_bytes()
+                # A rename or delete opens the copy in the making without writing, the update with.
+                tries = Tries(partial, 8 if sharing == "readwrite" else 16)
+
+                def come_to_it():
+                    # The copy has landed, or stands finished (its checksum written) for the rename;
+                    # or the loader has ended, giving up too soon: its box tells.
+                    came = ((lambda b: MANIFEST in b and pe_checksum(b) != pe_checksum(loader)) if name == "_new.exe"
+                            else (lambda b: b == loader))
+                    wait_until(lambda: self.desktop.windows(BOX) or (partial.exists() and came(partial.read_bytes())),
+                               120, what="the loader to come to the held file")
+                    refused = tries.count() + 2
+                    wait_until(lambda: self.desktop.windows(BOX) or tries.count() >= refused, 120,
+                               what="the loader to be refused twice")
+                    time.sleep(4 if sharing == "nodelete" else 0)
+                    release()
+                    os.close(tries.fd)
+                text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH, during=come_to_it)
                 self.assertFalse(partial.exists(), "the copy in the making is removed")
-                if hold_ms > 2000:
+                if sharing == "nodelete":
                     self.assertTrue(text.startswith(self.win(copy) + ": No copy was written. "), text)
                     self.assertIn("(error 32)", text)
-                    self.assertFalse(copy.exists())
+                    self.assertEqual(copy.read_bytes(), b"earlier copy")
                     continue
                 self.assertTrue(text.endswith(SUCCESS_TAIL), text)
                 self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
                 checked = subprocess.run(["osslsigncode", "verify", "-in", str(copy)], capture_output=True, text=True)
                 self.assertNotIn("invalid PE checksum", checked.stdout)
+
+    def test_the_copy_embeds_the_manifest_that_was_judged_though_the_file_changes_after(self):
+        folder = self.case_folder()
+        manifest, partial = folder / (LOADER_NAME + ".exe.manifest"), folder / (LOADER_NAME + "_new.exe.tmp")
+        judged = LEVEL.format('"asInvoker"').encode()
+        manifest.write_bytes(judged)
+        partial.write_bytes(b"left by a run that was cut short")
+        release = self.hold(partial, "none")  # the copy over it waits, the manifest read and judged
+        tries = Tries(partial, 8)
+
+        def change_it():
+            wait_until(lambda: tries.count() >= 2, 120, what="the copy to be refused twice")
+            manifest.write_bytes(LEVEL.format('"requireAdministrator"').encode())
+            release()
+            os.close(tries.fd)
+        text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH, during=change_it)
+        self.assertTrue(text.endswith(SUCCESS_TAIL), text)
+        self.assertEqual(resource_bytes(folder / (LOADER_NAME + "_new.exe"), 24, 1, 0), judged)
+
+    def test_a_copy_cut_short_by_a_full_disk_names_the_failure_and_leaves_nothing(self):
+        # A file system with room for the loader and a third of its copy.
+        folder = self.desktop.drive_c / "full"
+        folder.mkdir()
+        pages = winehost.LOADER.stat().st_size // 4096
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={(pages * 4 // 3 + 2) * 4096}", "tmpfs",
+                           str(folder)], capture_output=True).returncode:
+            self.skipTest("no small file system can be mounted here")
+        self.addCleanup(subprocess.run, ["umount", "-l", str(folder)])
+        (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
+        text = self.run_with_box(winehost.install_loader(folder, LOADER_NAME + ".exe"), SWITCH)
+        self.assertIn("(error 112)", text)
+        self.assertEqual(sorted(p.name for p in folder.iterdir()),
+                         [LOADER_NAME + ".exe", LOADER_NAME + ".exe.manifest"])
 
     def test_a_resource_update_that_fails_is_reported_never_as_success_and_leaves_no_copy(self):
         folder = self.case_folder()

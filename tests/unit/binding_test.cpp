@@ -46,6 +46,8 @@ TEST(Binding, ManifestBytesAskForElevationOrNot) {
         {"<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>", false},
         {Utf16("<requestedExecutionLevel level='asInvoker'/>", true, true), false},
         {"<!-- <requestedExecutionLevel level=\"requireAdministrator\"/> --><assembly/>", false},
+        {"<!-- a > b, <requestedExecutionLevel level='requireAdministrator'/> -->", false},
+        {"<!-- x --><requestedExecutionLevel level='requireAdministrator'/>", true},
         {"<requestedExecutionLevelX level=\"requireAdministrator\"/>", false},
         {"<requestedExecutionLevel xlevel=\"requireAdministrator\"/>", false},
         {"<requestedExecutionLevel/><x level=\"requireAdministrator\"/>", false},

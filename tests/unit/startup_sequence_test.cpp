@@ -87,6 +87,8 @@ TEST(StartupSequence, InstanceLockThatCannotBeMadeIsReportedAndNothingStarts) {
     EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "report lock failure"}));
     EXPECT_EQ(InstanceLockFrom(false, 5), InstanceLock::Exists) << "access denied: an elevated waiting instance has it";
     EXPECT_EQ(RunnerLockFrom(false, 6), RunnerLock::Failed) << "another kind of object holds the name";
+    EXPECT_TRUE(LockHeldFrom(false, 5)) << "one we may not open: a runner with more rights holds it";
+    EXPECT_FALSE(LockHeldFrom(false, 2)) << "none of that name";
 }
 
 TEST(StartupSequence, RunnerDefersToOneAtWorkAndLeavesNoMarkerForAClosedWindow) {

@@ -36,6 +36,8 @@ TEST(TransparencyAlpha, AcceptsZeroTo255Only) {
 TEST(SomebodyCanSee, SessionZeroSinceNtSixAndHiddenStationsOnlyWhereKnown) {
     EXPECT_TRUE(SomebodyCanSee({6, true, 1, true, true}));    // NT 6, session 1 (a user's, Wine's), visible station
     EXPECT_FALSE(SomebodyCanSee({10, true, 0, true, true}));  // services' session 0, visible flag and all
+    EXPECT_FALSE(SomebodyCanSee({6, true, 0, true, true}));   // ... since Vista, not only on NT 10
+    EXPECT_TRUE(SomebodyCanSee({10, false, 0, true, true}));  // the session could not be read
     EXPECT_TRUE(SomebodyCanSee({5, true, 0, true, true}));    // XP's console is session 0
     EXPECT_FALSE(SomebodyCanSee({6, true, 1, true, false}));  // a service's window station
     EXPECT_TRUE(SomebodyCanSee({6, true, 1, false, false}));  // the station query failed
