@@ -45,6 +45,8 @@ __attribute__((target("sha,sse4.1"), force_align_arg_pointer)) void CompressWith
         const __m128i abefBefore = abef, cdghBefore = cdgh;
         // Message words in four groups of four, each group replaced by the one four groups on.
         __m128i w[4];
+        // Unrolled, the groups stay in registers; under an emulator the block becomes one translation.
+#pragma GCC unroll 16
         for (int g = 0; g < 16; ++g) {
             __m128i& group = w[g % 4];
             if (g < 4) {
