@@ -19,7 +19,8 @@ build: deps
 size:
 	@bash scripts/size-report.sh dist/prjLomdra.exe
 
-# The loader against a peer installer: time to window, size, CPU while waiting.
+# The loader against a peer installer: time to window, size, CPU while waiting;
+# then a bound run against an unbound one and `openssl dgst -sha256` (`benchmark.py binding`: only that).
 bench: build
 	@python3 scripts/benchmark.py
 

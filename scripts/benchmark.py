@@ -3,10 +3,14 @@ waits for setup.exe through the shell (scripts/bench/peer.nsi), on one Wine
 desktop, and prints one table: time from start to a visible window (median
 of warm runs), the executable's size, and CPU time while the setup program
 runs, each also as the ratio loader / peer. A bare window program is the
-floor for time to window. Prints figures; asserts nothing (Wine, the machine's
-load and here an emulator add their own overhead)."""
+floor for time to window. Then what binding costs: a bound and an unbound
+run of one large setup program, beside `openssl dgst -sha256` of the same
+file (`benchmark.py binding` prints only that). Prints figures; asserts
+nothing (Wine, the machine's load and here an emulator add their own
+overhead)."""
 
 import os
+import resource
 import shutil
 import signal
 import statistics
@@ -18,6 +22,12 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import winehost  # noqa: E402
+
+SETUP_SIZES_MB = (500, 2048)
+BINDING_RUNS = 3  # of each kind, taking turns
+MANIFEST = ('<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0"><trustInfo><security>'
+            '<requestedPrivileges><requestedExecutionLevel level="requireAdministrator"/></requestedPrivileges>'
+            '</security></trustInfo></assembly>')
 
 RUNS = 9  # warm runs of each program, after one run that warms Wine's caches
 CPU_SECONDS = 20
@@ -98,7 +108,81 @@ def ratio(loader, peer):
     return f"{loader / peer:.2f}" if peer else "-"
 
 
+def padded_setup(desktop, name, size_mb):
+    """A folder with the loader and a setup program padded to size_mb with a
+    hole (it hashes as any bytes do); returns the loader."""
+    folder = desktop.folder(name)
+    with open(winehost.install_setup(folder, "setup.exe", 0), "r+b") as setup:
+        setup.truncate(size_mb << 20)
+    return winehost.install_loader(folder, "RUNsetup.exe")
+
+
+def children_cpu_seconds():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
+def timed_run(desktop, exe):
+    """Seconds of the whole run, and CPU seconds of the loader's processes,
+    read while they live: on a loaded machine the wall time swings."""
+    started = time.monotonic()
+    exit_code = winehost.run_as_tool(desktop, exe, hidden=True)
+    cpu = {}
+    deadline = started + 1200
+    while time.monotonic() < deadline:
+        for pid in desktop.processes(exe.name):
+            cpu[pid] = cpu_seconds(pid) or cpu.get(pid, 0)
+        try:
+            code = exit_code(timeout=0.05)
+            break
+        except subprocess.TimeoutExpired:
+            code = None
+    if code != 0:
+        raise RuntimeError(f"{exe} did not run its setup program: {code}")
+    return time.monotonic() - started, sum(cpu.values())
+
+
+def binding_cost(desktop, size_mb):
+    """Medians over BINDING_RUNS of each run's seconds and CPU seconds, and of openssl's seconds."""
+    unbound = padded_setup(desktop, f"unbound{size_mb}", size_mb)
+    bound = padded_setup(desktop, f"bound{size_mb}", size_mb)
+    # Manifest mode binds a copy that asks for elevation, as RUNsetup_new.exe.
+    bound.with_suffix(".exe.manifest").write_text(MANIFEST)
+    if winehost.run_as_tool(desktop, bound, "/Addrunsetup/Manifest", hidden=True)(timeout=1200) != 0:
+        raise RuntimeError("manifest mode did not bind the copy")
+    bound.with_name("RUNsetup_new.exe").replace(bound)
+    runs = {"unbound": [], "bound": [], "openssl": []}
+    for _ in range(BINDING_RUNS):
+        runs["unbound"].append(timed_run(desktop, unbound))
+        runs["bound"].append(timed_run(desktop, bound))
+        started, before = time.monotonic(), children_cpu_seconds()
+        subprocess.run(["openssl", "dgst", "-sha256", str(bound.with_name("setup.exe"))], check=True,
+                       stdout=subprocess.DEVNULL)
+        runs["openssl"].append((time.monotonic() - started, children_cpu_seconds() - before))
+    return {kind: [statistics.median(column) for column in zip(*each)] for kind, each in runs.items()}
+
+
+def print_binding_costs(desktop):
+    print(f"\nwhat a bound run adds, in seconds and (CPU seconds), median of {BINDING_RUNS}; "
+          "goal: at most 1.5 x openssl dgst -sha256")
+    heads = ["setup program", "unbound run", "bound run", "added by binding", "openssl dgst -sha256", "ratio".rjust(14)]
+    print(" | ".join(heads))
+    print("-|-".join("-" * len(head) for head in heads))
+    for size_mb in SETUP_SIZES_MB:
+        cost = binding_cost(desktop, size_mb)
+        added = [b - u for b, u in zip(cost["bound"], cost["unbound"])]
+        openssl = cost["openssl"]
+        cells = [f"{size_mb} MB", f"{cost['unbound'][0]:.2f}", f"{cost['bound'][0]:.2f}",
+                 f"{added[0]:.2f} ({added[1]:.2f})", f"{openssl[0]:.2f} ({openssl[1]:.2f})",
+                 f"{ratio(added[0], openssl[0])} ({ratio(added[1], openssl[1])})"]
+        print(" | ".join(cell.rjust(len(head)) for cell, head in zip(cells, heads)))
+
+
 def main():
+    if sys.argv[1:] == ["binding"]:
+        with winehost.WineDesktop() as desktop:
+            print_binding_costs(desktop)
+        return
     peer_exe = build_peer()
     loader = Program("loader", winehost.LOADER, "RUNsetup.exe", "Please wait...", True)
     peer = Program("peer (NSIS)", peer_exe, "peer.exe",
@@ -115,6 +199,7 @@ def main():
         for program in programs:
             if program.waits:
                 program.cpu = cpu_while_waiting(desktop, program)
+        print_binding_costs(desktop)
 
     ms = {p.name: 1000 * statistics.median(p.times) for p in programs}
     size = {p.name: Path(p.exe).stat().st_size for p in programs}

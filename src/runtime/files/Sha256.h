@@ -11,14 +11,23 @@ class Sha256 {
 public:
     static constexpr size_t kDigestBytes = 32;
 
-    Sha256();
+    // How the blocks are compressed: the portable code runs everywhere, the
+    // processor's SHA instructions only where it reports them.
+    enum class Engine { Portable, ShaInstructions };
+    static bool Available(Engine engine);
+    // The processor's instructions where it has them: many times faster.
+    static Engine Fastest();
+
+    explicit Sha256(Engine engine = Fastest());
     void Update(const void* data, size_t length);
     // The digest of everything fed so far; the object is spent afterwards.
     void Finish(unsigned char digest[kDigestBytes]);
 
 private:
     void Compress(const unsigned char* block);
+    void CompressBlocks(const unsigned char* blocks, size_t count);
 
+    Engine engine_;
     uint32_t state_[8];
     unsigned char block_[64];
     size_t used_ = 0;
