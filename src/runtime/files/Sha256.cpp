@@ -86,9 +86,7 @@ Sha256::Engine Sha256::Fastest() {
     return Available(Engine::ShaInstructions) ? Engine::ShaInstructions : Engine::Portable;
 }
 
-Sha256::Sha256(Engine engine)
-    : engine_(engine), state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                              0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
+Sha256::Sha256(Engine engine) : engine_(engine) {}
 
 void Sha256::Compress(const unsigned char* block) {
     uint32_t w[64];

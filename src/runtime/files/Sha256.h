@@ -28,7 +28,8 @@ private:
     void CompressBlocks(const unsigned char* blocks, size_t count);
 
     Engine engine_;
-    uint32_t state_[8];
+    uint32_t state_[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
     unsigned char block_[64];
     size_t used_ = 0;
     uint64_t total_ = 0;
