@@ -207,8 +207,11 @@ class WineDesktop:
                 continue
             if f"WINEPREFIX={self.prefix}".encode() not in environ.split(b"\0"):
                 continue
-            # Under an emulator the image is not the first argument.
-            if any(arg.replace("/", "\\").split("\\")[-1].lower() == wanted for arg in args[:3]):
+            # The image is the first program named: under an emulator the
+            # emulator and Wine's loader come before it, and the arguments
+            # after it (a deployment tool's target) are not the process.
+            image = next((arg for arg in args if arg.lower().endswith(".exe")), "")
+            if image.replace("/", "\\").split("\\")[-1].lower() == wanted:
                 found.append(int(entry.name))
         return found
 
