@@ -44,6 +44,10 @@ def wait_until(predicate, timeout, interval=0.1, what="condition"):
         time.sleep(interval)
 
 
+# What can stand before a Windows program on its Linux command line.
+WINE_LOADERS = ("wine", "wine-preloader", "wine64", "wine64-preloader")
+
+
 def _base_env():
     env = dict(os.environ)
     env["WINEDEBUG"] = "-all"
@@ -210,8 +214,9 @@ class WineDesktop:
             # The image is the first program named: under an emulator the
             # emulator and Wine's loader come before it, and the arguments
             # after it (a deployment tool's target) are not the process.
-            image = next((arg for arg in args if arg.lower().endswith(".exe")), "")
-            if image.replace("/", "\\").split("\\")[-1].lower() == wanted:
+            names = [arg.replace("/", "\\").split("\\")[-1].lower() for arg in args]
+            image = next((name for name in names if not name.startswith("qemu-") and name not in WINE_LOADERS), "")
+            if image == wanted:
                 found.append(int(entry.name))
         return found
 
