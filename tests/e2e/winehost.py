@@ -100,11 +100,8 @@ class WineDesktop:
 
     def _start_xvfb(self):
         read_fd, write_fd = os.pipe()
-        # Only the socket file: the abstract one is shared by every root on the
-        # machine, so a display in another chroot could take this one's clients.
         proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-nolisten",
-             "local"],
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         self._procs.append(proc)
