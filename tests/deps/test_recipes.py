@@ -56,7 +56,7 @@ class Winget(unittest.TestCase):
             block = {**recipe("winget"), **changes}
             return {"PackageIdentifier": "Vendor.Driver", "PackageVersion": "1.0", "ManifestType": "installer",
                     "ManifestVersion": "1.6.0", **block, "Installers": [{
-                        "Architecture": "x86", "InstallerUrl": "https://localhost/driver.zip",
+                        "Architecture": "x86", "InstallerUrl": Path("driver.zip").absolute().as_uri(),
                         "InstallerSha256": "0" * 64}]}
         self.assertEqual(winget_faults(manifest()), [])
         good = recipe("winget")

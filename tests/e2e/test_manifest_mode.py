@@ -124,13 +124,6 @@ class ManifestMode(unittest.TestCase):
     def wait_for_exit(self, image, timeout=90):
         wait_until(lambda: not self.desktop.processes(image), timeout, what=f"{image} to end")
 
-    def end_all(self, image):
-        for pid in self.desktop.processes(image):
-            try:
-                os.kill(pid, 9)
-            except ProcessLookupError:
-                pass
-
     def run_with_box(self, loader, *args, during=None):
         """Starts the loader, calls during (if given) while it works, reads
         the message box it shows, presses OK and waits for the loader to end;
@@ -138,7 +131,7 @@ class ManifestMode(unittest.TestCase):
         report = self.tools / (Path(loader).parent.name + ".box")
         report.unlink(missing_ok=True)
         # A box left up by a case that failed would be read in place of the next one.
-        self.addCleanup(self.end_all, Path(loader).name)
+        self.addCleanup(self.desktop.end, Path(loader).name)
         reader = self.desktop.wine([self.win(self.tools / "boxreader.exe"), self.win(report), BOX, "180"])
         self.desktop.start(loader, *args)
         if during:

@@ -1,9 +1,7 @@
 """What the loader does when the setup program beside it misbehaves: each
 fault has one clear outcome, and leaves no process and no marker behind."""
 
-import os
 import shutil
-import signal
 import time
 import unittest
 from pathlib import Path
@@ -34,19 +32,11 @@ class SetupFaults(unittest.TestCase):
     def leftovers(self):
         return [image for image in IMAGES if self.desktop.processes(image)]
 
-    def kill_leftovers(self):
-        for image in IMAGES:
-            for pid in self.desktop.processes(image):
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-
     def run_loader(self, folder):
         """Starts RUNsetup.exe in folder as a deployment tool would; returns
         when its window was last seen and first found gone (setup-log scale),
         and its exit code."""
-        self.addCleanup(self.kill_leftovers)
+        self.addCleanup(self.desktop.end, *IMAGES)
         exit_code = winehost.run_as_tool(self.desktop, install_loader(folder, "RUNsetup.exe"))
         self.desktop.wait_for_window(WINDOW, timeout=90)
         return self.desktop.watch_close(WINDOW, timeout=120), exit_code()
@@ -88,7 +78,7 @@ class SetupFaults(unittest.TestCase):
         (folder / "setup.exe").write_text("This is a readme, not a program.\r\n")
         reader = self.desktop.wine([self.desktop.windows_path(reader_exe), self.desktop.windows_path(report),
                                     "Error", "180"])
-        self.addCleanup(self.kill_leftovers)
+        self.addCleanup(self.desktop.end, *IMAGES)
         exit_code = winehost.run_as_tool(self.desktop, install_loader(folder, "RUNsetup.exe"))
         self.desktop.wait_for_window(WINDOW, timeout=90)
         box = self.desktop.wait_for_window("Error", timeout=90)
@@ -107,7 +97,7 @@ class SetupFaults(unittest.TestCase):
         # As when nothing lies beside the loader: it ends silently.
         folder = self.desktop.folder("FolderNamedSetup")
         (folder / "setup.exe").mkdir()
-        self.addCleanup(self.kill_leftovers)
+        self.addCleanup(self.desktop.end, *IMAGES)
         proc = self.desktop.start(install_loader(folder, "RUNsetup.exe"))
         seen = False
 

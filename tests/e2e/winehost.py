@@ -220,6 +220,14 @@ class WineDesktop:
                 found.append(int(entry.name))
         return found
 
+    def end(self, *images):
+        """Ends every process of these images, so the next case starts clean."""
+        for pid in [pid for image in images for pid in self.processes(image)]:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
     # --- the X side -------------------------------------------------------------
 
     def x(self, *args, check=False):
