@@ -12,7 +12,6 @@ overhead)."""
 import os
 import resource
 import shutil
-import signal
 import statistics
 import subprocess
 import sys
@@ -59,12 +58,7 @@ def cpu_seconds(pid):
 
 
 def end(desktop, program):
-    for image in (program.image, "setup.exe"):
-        for pid in desktop.processes(image):
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
+    desktop.end(program.image, "setup.exe")
     desktop.wait_for_no_window(program.title, timeout=60)
     time.sleep(0.5)  # let the Wine server settle before the next start
 

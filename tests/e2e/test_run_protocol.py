@@ -1,9 +1,7 @@
 """One setup run per start, end to end under Wine: a lock name taken by a
 foreign object, two quick starts, and a folder on read-only media."""
 
-import os
 import shutil
-import signal
 import subprocess
 import time
 import unittest
@@ -32,11 +30,7 @@ class RunProtocol(unittest.TestCase):
 
     def end_leftovers(self):
         """Ends what a failed case left running, so the next case starts clean."""
-        for pid in self.loaders() + self.desktop.processes("setup.exe"):
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
+        self.desktop.end("RUNsetup.exe", "setup.exe")
 
     def loaders(self):
         return self.desktop.processes("RUNsetup.exe")

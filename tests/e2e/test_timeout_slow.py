@@ -4,8 +4,6 @@ setup program that runs past that limit keeps the process to its end, which
 ends with its code, and leaves nothing that closes the next start's window
 early."""
 
-import os
-import signal
 import time
 import unittest
 from pathlib import Path
@@ -65,9 +63,7 @@ class Timeout(unittest.TestCase):
                 wait_until(lambda: not desktop.processes("RUNsetup.exe"), 60, what="the loader to end")
                 self.assertFalse((folder / "done").exists())
             finally:
-                for image in ("RUNsetup.exe", "setup.exe"):
-                    for pid in desktop.processes(image):
-                        os.kill(pid, signal.SIGKILL)
+                desktop.end("RUNsetup.exe", "setup.exe")
 
 
 if __name__ == "__main__":

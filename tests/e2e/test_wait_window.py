@@ -99,12 +99,7 @@ class WaitWindow(unittest.TestCase):
 
     def end_leftovers(self, loader):
         """Ends the processes this case started, so the next case starts clean."""
-        for image in (loader, "setup.exe"):
-            for pid in self.desktop.processes(image):
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
+        self.desktop.end(loader, "setup.exe")
         self.desktop.wait_for_no_window(TITLE, timeout=30)
 
     def wait_for_close(self, timeout):
