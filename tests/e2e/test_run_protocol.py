@@ -26,11 +26,8 @@ class RunProtocol(unittest.TestCase):
         cls.desktop.close()
 
     def setUp(self):
-        self.addCleanup(self.end_leftovers)
-
-    def end_leftovers(self):
-        """Ends what a failed case left running, so the next case starts clean."""
-        self.desktop.end("RUNsetup.exe", "setup.exe")
+        # What a failed case left running is ended, so the next case starts clean.
+        self.addCleanup(self.desktop.end, "RUNsetup.exe", "setup.exe")
 
     def loaders(self):
         return self.desktop.processes("RUNsetup.exe")
