@@ -24,6 +24,9 @@ set(LOADER_WIN32_SOURCES
     src/manifest/ModManifest.cpp
     src/binding/ModBinding.cpp
     src/runtime/files/HeldFile.cpp
+    src/runtime/files/FolderEntry.cpp
+    src/runtime/process/ProcessImage.cpp
+    src/protocol/WaitingParent.cpp
     src/runtime/platform/WideText.cpp
 )
 

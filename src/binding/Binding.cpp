@@ -74,3 +74,8 @@ Text OwnFileUnconfirmedMessage(const Text& executablePath) {
 
 const char kBoundCopyRefusesManifest[] =
     "This copy is bound to its setup program; embed the manifest with the unbound loader.";
+
+OwnBinding ClassifyBindingRecord(bool found, const Text& record, Binding& binding) {
+    if (!found || record == kUnboundRecord) return OwnBinding::None;
+    return DecodeBinding(record, binding) ? OwnBinding::Bound : OwnBinding::Unreadable;
+}

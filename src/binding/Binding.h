@@ -16,6 +16,14 @@ constexpr unsigned short kBindingResourceName = 1;
 // the changes asked for, so it cannot delete one.
 constexpr const char kUnboundRecord[] = "SetupLoaderBinding none\r\n";
 
+// What the loader's own record says of it.
+enum class OwnBinding {
+    None,        // no record, or the unbound mark: an unbound loader
+    Bound,       // a record this loader reads: binding holds it
+    Unreadable,  // a record it cannot read: bound all the same, to nothing it could start
+};
+OwnBinding ClassifyBindingRecord(bool found, const Text& record, Binding& binding);
+
 Text EncodeBinding(const Binding& binding);
 // False when the bytes are no record that this loader writes.
 bool DecodeBinding(const Text& bytes, Binding& binding);

@@ -18,17 +18,13 @@ namespace {
 
 constexpr long kShowNoActivate = 4;  // the setup program shows without taking the focus
 
-enum class OwnBinding { None, Bound, Unreadable };
-
 OwnBinding ReadOwnBinding(Binding& binding) {
     HMODULE self = ::GetModuleHandleA(nullptr);
     HRSRC found = ::FindResourceA(self, MAKEINTRESOURCEA(kBindingResourceName), kBindingResourceType);
-    if (!found) return OwnBinding::None;
-    HGLOBAL loaded = ::LoadResource(self, found);
+    HGLOBAL loaded = found ? ::LoadResource(self, found) : nullptr;
     const char* data = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
     Text record = data ? Text(data, ::SizeofResource(self, found)) : Text();
-    if (record == kUnboundRecord) return OwnBinding::None;
-    return DecodeBinding(record, binding) ? OwnBinding::Bound : OwnBinding::Unreadable;
+    return ClassifyBindingRecord(found != nullptr, record, binding);
 }
 
 // The setup program's file name as the binding keeps it: UTF-8, from the
@@ -45,8 +41,8 @@ bool SelectTarget(Text& targetPath) {
     return SelectTargetPath(App::EXEName(), candidates, targetPath) && ModShell::FileExists(targetPath);
 }
 
-// The system tells final paths (from Vista on): a bound copy then starts by them alone.
-bool FinalPathSupported() { return !App::FinalPath().empty() || App::FinalPathError() != 0; }
+// A bound copy starts by final paths alone where the system tells them (Vista on).
+StartChoice OwnStartChoice(bool bound) { return ChooseStart(bound, !App::FinalPath().empty(), App::FinalPathError()); }
 
 // Opens the setup program at path (UTF-8 through the wide calls, or ANSI) into
 // held, sharing only reads, and checks it through that handle against the
@@ -79,9 +75,10 @@ unsigned long RunExact(OwnBinding own, const Binding& bound, UniqueFileHandle& h
     if (code != ExitCode::kSuccess) return code;
     if (!FinalPathOf(held.Get(), target, code) || !SplitModulePath(target, setup)) return ExitCode::OfFailure(code);
     unsigned long error = 0;
-    UniqueKernelHandle process(
-        ModShell::StartExact(StartableForm(target), StartableForm(FolderToOpen(setup.folder)), kShowNoActivate, error));
+    UniqueKernelHandle process(ModShell::StartExact(StartableForm(target), StartableForm(FolderToOpen(setup.folder)),
+                                                    kShowNoActivate, held.Get(), error));
     held.Reset();
+    if (error == ExitCode::kBadImageHash) ShowUtf8Message(NotBoundFileMessage(StartableForm(target)), App::kTitle);
     return ExactStartEnd(process.Valid(), error, process.Valid() ? ModShell::WaitForExitCode(process.Get(), 0) : 0);
 }
 
@@ -110,22 +107,32 @@ bool CarriesBinding() {
 }
 
 unsigned long CheckOwnFile() {
-    if (!CarriesBinding()) return ExitCode::kSuccess;
-    if (!App::RunsHeldExecutable()) {
+    OwnFileFacts facts;
+    facts.bound = CarriesBinding();
+    facts.runsHeldFile = facts.bound && App::RunsHeldExecutable();
+    facts.finalPathKnown = !App::FinalPath().empty();
+    facts.finalPathError = App::FinalPathError();
+    facts.folderError = App::HeldFolderError();
+    unsigned long end = OwnFileEnd(facts);
+    if (end == ExitCode::kBadImageHash) {
         ShowUtf8Message(OwnFileUnconfirmedMessage(App::ExecutablePath()), App::kTitle);
-        return ExitCode::kBadImageHash;
+    } else if (end != ExitCode::kSuccess) {
+        Err::RaiseSystem(end, (facts.finalPathKnown ? "Cannot hold the folder of " : "Cannot tell the final path of ") +
+                                  App::ExecutablePath());
+        ShowUtf8Message(Err::Description(), App::kTitle);
     }
-    StartChoice choice = ChooseStart(true, FinalPathSupported(), App::FinalPathError());
-    if (choice.way != StartWay::Refused) return ExitCode::kSuccess;
-    Err::RaiseSystem(App::FinalPathError(), "Cannot tell the final path of " + App::ExecutablePath());
-    ShowUtf8Message(Err::Description(), App::kTitle);
-    return choice.exitCode;
+    return end;
 }
 
 HANDLE Relaunch(unsigned long& error) {
-    StartChoice choice = ChooseStart(CarriesBinding(), FinalPathSupported(), App::FinalPathError());
-    if (choice.way == StartWay::Exact)
-        return ModShell::StartExact(StartableForm(App::FinalPath()), "", SW_SHOWNORMAL, error);
+    StartChoice choice = OwnStartChoice(CarriesBinding());
+    if (choice.way == StartWay::Exact) {
+        HANDLE process =
+            ModShell::StartExact(StartableForm(App::FinalPath()), "", SW_SHOWNORMAL, App::HeldExecutable(), error);
+        if (error == ExitCode::kBadImageHash)
+            ShowUtf8Message(OwnFileUnconfirmedMessage(App::ExecutablePath()), App::kTitle);
+        return process;
+    }
     if (choice.way == StartWay::Shell)
         return ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe"), error);
     error = choice.exitCode;
@@ -135,7 +142,7 @@ HANDLE Relaunch(unsigned long& error) {
 unsigned long RunSetupAndWait(const Text& targetPath, HWND owner) {
     Binding bound;
     OwnBinding own = ReadOwnBinding(bound);
-    StartChoice choice = ChooseStart(own != OwnBinding::None, FinalPathSupported(), App::FinalPathError());
+    StartChoice choice = OwnStartChoice(own != OwnBinding::None);
     if (choice.way == StartWay::Refused) return choice.exitCode;
     UniqueFileHandle held;
     if (choice.way == StartWay::Exact) return RunExact(own, bound, held);

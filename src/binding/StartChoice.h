@@ -17,9 +17,22 @@ struct StartChoice {
     unsigned long exitCode;  // for Refused
 };
 
-// finalPathSupported: the system has GetFinalPathNameByHandleW;
-// finalPathError: why it gave no path (0: it gave one).
-StartChoice ChooseStart(bool bound, bool finalPathSupported, unsigned long finalPathError);
+// finalPathKnown: the system gave the held file's final path;
+// finalPathError: why it gave none (0: it has no such call, Windows XP).
+StartChoice ChooseStart(bool bound, bool finalPathKnown, unsigned long finalPathError);
+
+// What a bound copy learns of itself before it starts anything.
+struct OwnFileFacts {
+    bool bound = false;           // it carries a record, readable or not
+    bool runsHeldFile = false;    // the file it holds is the image it runs from
+    bool finalPathKnown = false;  // the system told the held file's final path
+    unsigned long finalPathError = 0;
+    unsigned long folderError = 0;  // why its folder could not be held (0: held)
+};
+// 0 when it may go on; else what it ends with: 577 when it cannot confirm
+// that it runs from the file it holds, the system's error when it cannot
+// tell that file's final path or hold its folder. An unbound loader goes on.
+unsigned long OwnFileEnd(const OwnFileFacts& facts);
 
 // What a runner ends with after an exact start: the setup program's own code
 // when it started, else CreateProcessW's error (740 among them: it asks for

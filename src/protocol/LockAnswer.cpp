@@ -1,4 +1,5 @@
 #include "RunLocks.h"
+#include "WaitingParent.h"
 
 namespace {
 
@@ -7,16 +8,23 @@ constexpr unsigned long kErrorAlreadyExists = 183;
 
 }  // namespace
 
-// A lock we may not open is held all the same: by a process with more rights
-// (an elevated waiting instance or runner).
-InstanceLock InstanceLockFrom(bool created, unsigned long error) {
-    if (!created) return error == kErrorAccessDenied ? InstanceLock::Exists : InstanceLock::Failed;
-    return error == kErrorAlreadyExists ? InstanceLock::Exists : InstanceLock::Taken;
-}
-
-bool LockHeldFrom(bool opened, unsigned long error) { return opened || error == kErrorAccessDenied; }
-
+// A lock we may not open is held all the same: by a process with more rights.
 RunnerLock RunnerLockFrom(bool created, unsigned long error) {
     if (!created) return error == kErrorAccessDenied ? RunnerLock::Busy : RunnerLock::Failed;
     return error == kErrorAlreadyExists ? RunnerLock::Busy : RunnerLock::Taken;
+}
+
+RunnerLock JoinedLockFrom(bool created, unsigned long error, bool waitingInstanceAlive) {
+    RunnerLock answer = RunnerLockFrom(created, error);
+    return answer == RunnerLock::Busy && created && waitingInstanceAlive ? RunnerLock::Taken : answer;
+}
+
+LockPlace ChooseLockPlace(bool administrator, bool namespaces, unsigned long namespaceError) {
+    if (!administrator || !namespaces) return LockPlace::Global;
+    // Under Global\ anyone could take an elevated start's lock first.
+    return namespaceError == 0 ? LockPlace::Private : LockPlace::Failed;
+}
+
+bool StartedByWaitingInstance(const ParentFacts& facts) {
+    return facts.opened && facts.createdFirst && facts.sameImage;
 }

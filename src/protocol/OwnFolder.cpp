@@ -4,7 +4,9 @@
 #include "../runtime/text/ProcessText.h"
 
 OwnFolder OwnFolderNow() {
+    OwnFolder own;
+    own.handle = App::HeldFolder();
     ModulePath parts;
-    if (!App::FinalPath().empty() && SplitModulePath(App::FinalPath(), parts)) return {parts.folder, true};
-    return {App::Path(), false};
+    if (SplitModulePath(App::FinalPath(), parts)) own.path = parts.folder;
+    return own;
 }

@@ -1,12 +1,13 @@
 #pragma once
+#include "../runtime/platform/Win32.h"
 #include "../runtime/text/Text.h"
 
 // The loader's own folder, where its marker lives and whose runner lock it
-// takes: the folder of the held executable as its final path names it
-// (UTF-8, through the wide calls), which no link can move while the file is
-// held; or, where the system tells no final path, the ANSI folder as started.
+// takes: the folder the process holds (invalid handle when it could not),
+// and its final path (UTF-8, empty where the system tells none). Its files
+// are reached relative to the handle, so no rename or link can move them.
 struct OwnFolder {
+    HANDLE handle = INVALID_HANDLE_VALUE;
     Text path;
-    bool byFinalPath = false;
 };
 OwnFolder OwnFolderNow();

@@ -1,128 +1,171 @@
 #include "RunLocks.h"
 
+#include "../runtime/files/HeldFile.h"
 #include "../runtime/platform/Err.h"
 #include "../runtime/platform/LazyFunction.h"
 #include "../runtime/platform/UniqueHandle.h"
-#include "../runtime/platform/WideText.h"
 #include "../runtime/process/App.h"
 #include "../runtime/process/ExitCodes.h"
-#include "../runtime/text/AnsiPath.h"
 #include "../runtime/text/ProcessText.h"
 #include "OwnFolder.h"
+#include "WaitingParent.h"
 
 namespace {
 
-// Held until the process ends, so that later starts see it.
-UniqueKernelHandle g_instanceLock;
+// Held until the process ends, so that later starts see them.
 UniqueKernelHandle g_runnerLock;
-DWORD g_instanceLockError = 0;
+// An elevated loader's hold on the name under Global\ as well, so that the
+// starts with fewer rights defer to it; it never waits on that name itself.
+UniqueKernelHandle g_sharedLock;
+UniqueKernelHandle g_namespace;
 DWORD g_runnerLockError = 0;
 
-// Named from the held file's final path, so that a start through a link, a
-// subst or mapped drive or a short name meets the runner that its relaunch
-// starts by that path; else from the long path as started.
-Text InstanceName() {
-    Text finalPath = App::FinalPath();
-    return InstanceObjectName(finalPath.empty() ? App::ExecutablePath() : WithoutLongPathPrefix(finalPath));
-}
+LazyFunction<BOOL(WINAPI*)(HANDLE, PSID, PBOOL)> g_checkTokenMembership("advapi32.dll", "CheckTokenMembership");
+LazyFunction<HANDLE(WINAPI*)(LPCWSTR, ULONG)> g_createBoundary("kernel32.dll", "CreateBoundaryDescriptorW");
+LazyFunction<BOOL(WINAPI*)(HANDLE*, PSID)> g_addSid("kernel32.dll", "AddSIDToBoundaryDescriptor");
+LazyFunction<BOOL(WINAPI*)(HANDLE*, PSID)> g_addLabel("kernel32.dll", "AddIntegrityLabelToBoundaryDescriptor");
+LazyFunction<VOID(WINAPI*)(HANDLE)> g_deleteBoundary("kernel32.dll", "DeleteBoundaryDescriptor");
+LazyFunction<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR)> g_createNamespace("kernel32.dll",
+                                                                                        "CreatePrivateNamespaceW");
+LazyFunction<HANDLE(WINAPI*)(LPVOID, LPCWSTR)> g_openNamespace("kernel32.dll", "OpenPrivateNamespaceW");
+LazyFunction<BOOL(WINAPI*)(LPCWSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG)> g_stringToDescriptor(
+    "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorW");
 
-// FILE_ID_INFO, which the XP-level headers lack: the volume and the 128-bit
-// file id, low byte first.
-struct FileIdInformation {
-    ULONGLONG volumeSerial;
-    BYTE fileId[16];
+const wchar_t kNamespaceName[] = L"SetupLoader";
+constexpr DWORD kSddlRevision = 1;  // SDDL_REVISION_1
+
+// A well-known SID of one sub-authority below authority, on the heap.
+struct Sid {
+    Sid(BYTE authority, DWORD first, DWORD second = 0) {
+        SID_IDENTIFIER_AUTHORITY id = {{0, 0, 0, 0, 0, authority}};
+        if (!::AllocateAndInitializeSid(&id, second ? 2 : 1, first, second, 0, 0, 0, 0, 0, 0, &sid)) sid = nullptr;
+    }
+    ~Sid() {
+        if (sid) ::FreeSid(sid);
+    }
+    Sid(const Sid&) = delete;
+    Sid& operator=(const Sid&) = delete;
+    PSID sid = nullptr;
 };
-constexpr int kFileIdInfoClass = 18;  // FileIdInfo, from Windows 8 and Server 2012 on
-LazyFunction<BOOL(WINAPI*)(HANDLE, int, void*, DWORD)> g_fileInformationEx("kernel32.dll",
-                                                                           "GetFileInformationByHandleEx");
 
-// The whole 128-bit id where the system and the file system tell it.
-bool ReadFileId(HANDLE folder, FolderIdentity& identity) {
-    auto fileInformationEx = g_fileInformationEx.Get();
-    FileIdInformation information = {};
-    if (!fileInformationEx || !fileInformationEx(folder, kFileIdInfoClass, &information, sizeof information))
-        return false;
-    identity.volumeSerial = information.volumeSerial;
-    for (int i = 7; i >= 0; --i) {
-        identity.fileIndex = (identity.fileIndex << 8) | information.fileId[i];
-        identity.fileIdHigh = (identity.fileIdHigh << 8) | information.fileId[i + 8];
-    }
-    return (identity.fileIndex | identity.fileIdHigh) != 0;
+// BUILTIN\Administrators, enabled in this token: an elevated administrator,
+// or SYSTEM.
+bool RunsAsAdministrator() {
+    auto checkTokenMembership = g_checkTokenMembership.Get();
+    Sid administrators(5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS);
+    BOOL member = FALSE;
+    return checkTokenMembership && administrators.sid && checkTokenMembership(nullptr, administrators.sid, &member) &&
+           member;
 }
 
-// The folder's identity, read once: it names the folder however it was reached.
-Text RunnerName() {
-    static Text name;
-    if (!name.empty()) return name;
-    OwnFolder own = OwnFolderNow();
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    WideText wide(FolderToOpen(own.path));
-    UniqueFileHandle folder(own.byFinalPath
-                                ? ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
-                                                FILE_FLAG_BACKUP_SEMANTICS, nullptr)
-                                : ::CreateFileA(FolderToOpen(own.path).c_str(), FILE_READ_ATTRIBUTES, share, nullptr,
-                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+// The namespace whose boundary is the Administrators group at high
+// integrity, open to SYSTEM and Administrators alone. Where the system makes
+// no boundary descriptor (Wine's is a stub, and its next call one that ends
+// the process), nothing else is tried: supported stays false.
+unsigned long OpenAdminNamespace(bool& supported) {
+    auto createBoundary = g_createBoundary.Get();
+    HANDLE boundary = createBoundary ? createBoundary(kNamespaceName, 0) : nullptr;
+    supported = boundary != nullptr;
+    if (!supported) return 0;
+    auto addSid = g_addSid.Get();
+    auto addLabel = g_addLabel.Get();  // Windows 7 on: without it the group alone bounds it
+    auto createNamespace = g_createNamespace.Get();
+    auto openNamespace = g_openNamespace.Get();
+    auto stringToDescriptor = g_stringToDescriptor.Get();
+    Sid administrators(5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS);
+    Sid high(16, SECURITY_MANDATORY_HIGH_RID);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+    DWORD error = ERROR_PROC_NOT_FOUND;
+    if (addSid && createNamespace && openNamespace && stringToDescriptor && administrators.sid && high.sid &&
+        addSid(&boundary, administrators.sid) && (!addLabel || addLabel(&boundary, high.sid)) &&
+        stringToDescriptor(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", kSddlRevision, &attributes.lpSecurityDescriptor, nullptr)) {
+        // The last holder may close it between a create that finds it and the open.
+        for (int attempt = 0; attempt < 3 && !g_namespace.Valid(); ++attempt) {
+            g_namespace.Reset(createNamespace(&attributes, boundary, kNamespaceName));
+            error = g_namespace.Valid() ? 0 : ::GetLastError();
+            if (error == ERROR_ALREADY_EXISTS) g_namespace.Reset(openNamespace(boundary, kNamespaceName));
+            if (g_namespace.Valid()) error = 0;
+        }
+        ::LocalFree(attributes.lpSecurityDescriptor);
+    } else if (::GetLastError()) {
+        error = ::GetLastError();
+    }
+    if (auto deleteBoundary = g_deleteBoundary.Get()) deleteBoundary(boundary);
+    return error;
+}
+
+LockPlace Place() {
+    static bool chosen = false;
+    static LockPlace place = LockPlace::Global;
+    if (chosen) return place;
+    chosen = true;
+    bool administrator = RunsAsAdministrator();
+    bool supported = false;
+    unsigned long error = administrator ? OpenAdminNamespace(supported) : 0;
+    place = ChooseLockPlace(administrator, supported, error);
+    if (place == LockPlace::Failed) g_runnerLockError = error;
+    return place;
+}
+
+// The folder's identity, read once from the held folder: it names the folder
+// however it was reached. Only a folder whose identity cannot be read falls
+// back to the hash of its long path.
+Text RunnerName(bool inPrivateNamespace) {
     FolderIdentity identity;
-    BY_HANDLE_FILE_INFORMATION information;
-    // Some network servers give every file the index 0: that names no folder.
-    if (folder.Valid() && ReadFileId(folder.Get(), identity)) {
-        name = RunnerObjectName(identity);
-    } else if (folder.Valid() && ::GetFileInformationByHandle(folder.Get(), &information) &&
-               (information.nFileIndexHigh | information.nFileIndexLow) != 0) {
-        identity = FolderIdentity();
-        identity.volumeSerial = information.dwVolumeSerialNumber;
-        identity.fileIndex = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
-        name = RunnerObjectName(identity);
-    } else {
-        name = RunnerObjectName(App::ExecutablePath());
-    }
-    return name;
+    OwnFolder own = OwnFolderNow();
+    if (own.handle != INVALID_HANDLE_VALUE && ReadFileIdentity(own.handle, identity))
+        return RunnerObjectName(identity, inPrivateNamespace);
+    return RunnerObjectName(App::ExecutablePath(), inPrivateNamespace);
 }
 
-// True while some process holds a mutex of that name.
-bool Held(const Text& name) {
-    UniqueKernelHandle probe(::OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
-    return LockHeldFrom(probe.Valid(), ::GetLastError());
+// Creates the lock of that name and keeps it when answer (from the result)
+// says so.
+template <class Answer>
+RunnerLock CreateLock(const Text& name, UniqueKernelHandle& kept, Answer answerFrom) {
+    UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, name.c_str()));
+    DWORD error = ::GetLastError();
+    RunnerLock answer = answerFrom(lock.Valid(), error);
+    if (answer == RunnerLock::Failed) g_runnerLockError = error;
+    if (answer == RunnerLock::Taken) kept.Reset(lock.Release());
+    return answer;
+}
+
+template <class Answer>
+RunnerLock TakeWhereItLives(Answer answerFrom) {
+    switch (Place()) {
+    case LockPlace::Failed:
+        return RunnerLock::Failed;
+    case LockPlace::Global:
+        return CreateLock(RunnerName(false), g_runnerLock, answerFrom);
+    case LockPlace::Private:
+        break;
+    }
+    RunnerLock answer = CreateLock(RunnerName(true), g_runnerLock, answerFrom);
+    if (answer == RunnerLock::Taken)
+        g_sharedLock.Reset(::CreateMutexA(nullptr, FALSE, RunnerName(false).c_str()));  // whoever else holds it
+    return answer;
 }
 
 }  // namespace
 
 namespace RunLocks {
 
-InstanceLock TakeInstanceLock() {
-    // Named before the call: freeing a temporary could change the error it leaves.
-    Text name = InstanceName();
-    UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, name.c_str()));
-    DWORD error = ::GetLastError();
-    InstanceLock answer = InstanceLockFrom(lock.Valid(), error);
-    if (answer == InstanceLock::Failed) g_instanceLockError = error;
-    // A runner lets go at once: the lock must vanish with the waiting instance.
-    if (answer == InstanceLock::Taken) g_instanceLock.Reset(lock.Release());
-    return answer;
+RunnerLock TakeRunnerLock() { return TakeWhereItLives(RunnerLockFrom); }
+
+RunnerLock JoinRunnerLock() {
+    // Asked after the lock is made: alive then, it held the name throughout.
+    return TakeWhereItLives(
+        [](bool created, unsigned long error) { return JoinedLockFrom(created, error, WaitingParent::Alive()); });
 }
 
-void ReleaseInstanceLock() { g_instanceLock.Reset(); }
-
-unsigned long ReportInstanceLockFailure() {
-    Err::RaiseSystem(g_instanceLockError, Text("The installation cannot start: its lock object \"") + InstanceName() +
-                                              "\" cannot be created");
+unsigned long ReportRunnerLockFailure() {
+    bool inPrivate = Place() != LockPlace::Global;
+    Err::RaiseSystem(g_runnerLockError, Text("The installation cannot start: its lock object \"") +
+                                            RunnerName(inPrivate) + "\" cannot be created");
     App::ShowMessage(Err::Description());
     return ExitCode::OfFailure(Err::Number());
 }
 
-RunnerLock TakeRunnerLock() {
-    Text name = RunnerName();
-    UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, name.c_str()));
-    DWORD error = ::GetLastError();
-    RunnerLock answer = RunnerLockFrom(lock.Valid(), error);
-    if (answer == RunnerLock::Failed) g_runnerLockError = error;
-    if (answer == RunnerLock::Taken) g_runnerLock.Reset(lock.Release());
-    return answer;
-}
-
 unsigned long RunnerLockError() { return g_runnerLockError; }
-
-bool WaitingInstanceExists() { return Held(InstanceName()); }
-bool RunnerAtWork() { return Held(RunnerName()); }
 
 }  // namespace RunLocks

@@ -1,41 +1,45 @@
 #pragma once
 
-enum class InstanceLock {
-    Taken,   // this process is the waiting instance and holds the lock
-    Exists,  // a waiting instance holds it: this process is a runner
-    Failed,  // the lock could not be made at all (another kind of object holds the name, ...)
-};
-
+// One setup run per folder. A start of its own (a double-click, a deployment
+// tool) claims the folder's runner lock before its window shows, and holds it
+// to its end; the runner it starts joins that claim. A start that finds the
+// folder claimed ends at once: another start is at work there.
 enum class RunnerLock {
-    Taken,   // this process is the folder's one runner
-    Busy,    // another runner holds it (or one with more rights, which we may not open)
+    Taken,   // this process holds (or has joined) the folder's claim
+    Busy,    // another start holds it (or one with more rights, which we may not open)
     Failed,  // the lock could not be made for another reason (another kind of object holds the name, ...)
 };
 
-// What creating a named mutex tells: whether a handle came back, and the
+// What creating the named mutex tells: whether a handle came back, and the
 // error the call left.
-InstanceLock InstanceLockFrom(bool created, unsigned long error);
 RunnerLock RunnerLockFrom(bool created, unsigned long error);
-// What opening one tells: whether somebody holds it.
-bool LockHeldFrom(bool opened, unsigned long error);
+// The same for the runner, whose waiting instance claimed the lock before it
+// was started: a lock that exists is that claim while the waiting instance
+// lives, since it has held the name from before the runner's start.
+RunnerLock JoinedLockFrom(bool created, unsigned long error, bool waitingInstanceAlive);
 
-// The two named locks that keep one start to one setup run. The instance
-// lock is held only by the waiting instance, the runner lock by the one
-// runner of the loader's folder; each lives as long as its process.
+// Where a loader's lock lives. Elevated and SYSTEM loaders meet in a private
+// namespace that only processes with the Administrators group enabled and
+// high integrity can create or open; a process with fewer rights can then
+// neither take their lock first nor hold it. Where the system has no private
+// namespaces (Windows XP, Wine), everyone meets under Global\.
+enum class LockPlace { Global, Private, Failed };
+// administrator: the Administrators group is enabled in the token;
+// namespaces: the system can make boundary descriptors; namespaceError: why
+// the private namespace could not be created or opened (0: it could).
+LockPlace ChooseLockPlace(bool administrator, bool namespaces, unsigned long namespaceError);
+
 namespace RunLocks {
 
-InstanceLock TakeInstanceLock();
-// Lets go of the instance lock before the process ends: a later start then
-// waits in a window of its own, and no runner writes a marker for this one.
-void ReleaseInstanceLock();
-// A message box naming the lock object and why it could not be made; returns
-// the error code it names.
-unsigned long ReportInstanceLockFailure();
+// The waiting instance's claim on its folder, held until the process ends.
 RunnerLock TakeRunnerLock();
-// Why the runner lock could not be made, when TakeRunnerLock failed.
+// The runner's share in its waiting instance's claim, held until it ends:
+// the claim outlives a window closed while the setup program runs.
+RunnerLock JoinRunnerLock();
+// A message box naming the lock and why it could not be made (where somebody
+// sees); returns the exit code for it.
+unsigned long ReportRunnerLockFailure();
+// Why the lock could not be made, after a failure.
 unsigned long RunnerLockError();
-
-bool WaitingInstanceExists();
-bool RunnerAtWork();
 
 }  // namespace RunLocks

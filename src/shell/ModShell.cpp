@@ -11,6 +11,7 @@
 #include "../runtime/platform/WideText.h"
 #include "../runtime/process/ExitCodes.h"
 #include "../runtime/process/Kernel.h"
+#include "../runtime/process/ProcessImage.h"
 #include "ShellResult.h"
 #include "hw.h"
 
@@ -174,7 +175,7 @@ long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const T
     return start.result;
 }
 
-HANDLE StartExact(const Text& path, const Text& folder, long show, unsigned long& error) {
+HANDLE StartExact(const Text& path, const Text& folder, long show, HANDLE image, unsigned long& error) {
     WideText application(path), commandLine("\"" + path + "\""), directory(folder);
     wchar_t* environment = folder.empty() ? nullptr : EnvironmentWithoutCompatLayer();
     STARTUPINFOW startup = {};
@@ -183,12 +184,19 @@ HANDLE StartExact(const Text& path, const Text& folder, long show, unsigned long
     startup.wShowWindow = static_cast<WORD>(show);
     PROCESS_INFORMATION process = {};
     BOOL started = ::CreateProcessW(application.c_str(), commandLine.c_str(), nullptr, nullptr, FALSE,
-                                    environment ? CREATE_UNICODE_ENVIRONMENT : 0, environment,
+                                    CREATE_SUSPENDED | (environment ? CREATE_UNICODE_ENVIRONMENT : 0), environment,
                                     folder.empty() ? nullptr : directory.c_str(), &startup, &process);
     error = started ? 0 : ExitCode::OfFailure(::GetLastError());
     if (environment) ::HeapFree(::GetProcessHeap(), 0, environment);
     if (!started) return nullptr;
-    ::CloseHandle(process.hThread);
+    UniqueKernelHandle thread(process.hThread);
+    if (!ProcessImageIs(process.hProcess, image)) {
+        ::TerminateProcess(process.hProcess, ExitCode::kBadImageHash);
+        ::CloseHandle(process.hProcess);
+        error = ExitCode::kBadImageHash;
+        return nullptr;
+    }
+    ::ResumeThread(thread.Get());
     return process.hProcess;
 }
 

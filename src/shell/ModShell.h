@@ -39,9 +39,11 @@ long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const T
 // shell: no class registration of the user's can come between. The show
 // command goes through STARTUPINFO. With a folder the program starts there,
 // in this process's environment less __COMPAT_LAYER; without one it
-// inherits both. Returns the started process's handle, which the caller
-// closes, or null with the system's error in error.
-HANDLE StartExact(const Text& path, const Text& folder, long show, unsigned long& error);
+// inherits both. It starts suspended and runs only once its image is known
+// to be the file open on image: whatever a name did meanwhile, nothing else
+// runs (it is ended, and error is 577). Returns the started process's
+// handle, which the caller closes, or null with the system's error in error.
+HANDLE StartExact(const Text& path, const Text& folder, long show, HANDLE image, unsigned long& error);
 
 // Blocks until the process has ended, answering the messages sent to this
 // thread meanwhile; its exit code, or fallback when it cannot be read.

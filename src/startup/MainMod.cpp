@@ -5,6 +5,7 @@
 #include "../protocol/CompletionMarker.h"
 #include "../protocol/LauncherName.h"
 #include "../protocol/RunLocks.h"
+#include "../protocol/WaitingParent.h"
 #include "../runtime/platform/Err.h"
 #include "../runtime/platform/LazyFunction.h"
 #include "../runtime/process/App.h"
@@ -28,11 +29,12 @@ public:
     bool FileExists(const Text& path) override { return ModShell::FileExists(path) != kFalse; }
     void Pause(unsigned milliseconds) override { Kernel::Sleep(milliseconds); }
     bool LoadOwnerWindow() override { return hw().Load(); }
-    InstanceLock TakeInstanceLock() override { return RunLocks::TakeInstanceLock(); }
-    unsigned long ReportInstanceLockFailure() override { return RunLocks::ReportInstanceLockFailure(); }
+    bool StartedByWaitingInstance() override { return WaitingParent::StartedUs(); }
     RunnerLock TakeRunnerLock() override { return RunLocks::TakeRunnerLock(); }
+    unsigned long ReportRunnerLockFailure() override { return RunLocks::ReportRunnerLockFailure(); }
+    RunnerLock JoinRunnerLock() override { return RunLocks::JoinRunnerLock(); }
     unsigned long RunnerLockError() override { return RunLocks::RunnerLockError(); }
-    bool WaitingInstanceExists() override { return RunLocks::WaitingInstanceExists(); }
+    bool WaitingInstanceExists() override { return WaitingParent::Alive(); }
     bool ShowWaitWindow() override { return frmWait().Show(); }
     unsigned long RunSetupAndWait(const Text& target) override {
         return ModBinding::RunSetupAndWait(target, hw().hWnd());
@@ -71,7 +73,9 @@ void Main() {
     // our name, which an elevated waiting instance would start unasked, nor
     // move the folder where the runner finds its setup program and both
     // meet at the marker.
-    App::HoldExecutable(JoinPath(App::Path(), App::EXEName() + ".exe"));
+    App::HoldExecutable();
+    // Before the pause: the parent may end meanwhile, and its id go to another process.
+    WaitingParent::Capture();
     if (unsigned long refused = ModBinding::CheckOwnFile()) App::EndProcess(refused);
 
     Win32Startup world;
@@ -84,9 +88,9 @@ void Main() {
     case StartupOutcome::Failed:
         ReportUntrappedFailure();
     case StartupOutcome::NoCandidate:
-    case StartupOutcome::InstanceLockFailed:
+    case StartupOutcome::Busy:
+    case StartupOutcome::LockFailed:
     case StartupOutcome::RunnerNoPrefix:
-    case StartupOutcome::RunnerBusy:
     case StartupOutcome::RunnerLockFailed:
     case StartupOutcome::RunnerFinished:
         break;

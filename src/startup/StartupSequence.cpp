@@ -19,25 +19,28 @@ StartupEnd RunStartupSequence(StartupWorld& world) {
     world.Pause(kStartupPauseMs);
     if (!world.LoadOwnerWindow()) return {StartupOutcome::Failed};
 
-    switch (world.TakeInstanceLock()) {
-    case InstanceLock::Taken:
+    Text target;
+    bool recognised = SelectTargetPath(launcherName, candidates, target);
+    if (!world.StartedByWaitingInstance()) {
+        // One setup run per folder: two installers at once can break the
+        // installation. A name that selects nothing claims nothing: it runs nothing.
+        switch (recognised ? world.TakeRunnerLock() : RunnerLock::Taken) {
+        case RunnerLock::Busy:
+            return {StartupOutcome::Busy, ExitCode::kAlreadyRunning};
+        case RunnerLock::Failed:
+            // Never a window without the claim: it would run a second setup beside the first.
+            return {StartupOutcome::LockFailed, world.ReportRunnerLockFailure()};
+        case RunnerLock::Taken:
+            break;
+        }
         return {world.ShowWaitWindow() ? StartupOutcome::Waiting : StartupOutcome::Failed};
-    case InstanceLock::Failed:
-        // Never a waiting instance without the lock: each start would take
-        // itself for the first one and relaunch itself again.
-        return {StartupOutcome::InstanceLockFailed, world.ReportInstanceLockFailure()};
-    case InstanceLock::Exists:
-        break;
     }
 
-    Text target;
     // Without a recognised prefix there is nothing this runner could run.
-    if (!SelectTargetPath(launcherName, candidates, target))
-        return {StartupOutcome::RunnerNoPrefix, ExitCode::kFileNotFound};
-    // One runner per folder: two installers at once can break the installation.
-    switch (world.TakeRunnerLock()) {
+    if (!recognised) return {StartupOutcome::RunnerNoPrefix, ExitCode::kFileNotFound};
+    switch (world.JoinRunnerLock()) {
     case RunnerLock::Busy:
-        return {StartupOutcome::RunnerBusy, ExitCode::kAlreadyRunning};
+        return {StartupOutcome::Busy, ExitCode::kAlreadyRunning};
     case RunnerLock::Failed:
         // Not another runner's doing: 1618 would send the tool into retries that cannot help.
         return {StartupOutcome::RunnerLockFailed, ExitCode::OfFailure(world.RunnerLockError())};

@@ -17,16 +17,20 @@ public:
     virtual void Pause(unsigned milliseconds) = 0;
     // Loads the hidden owner window; false when that failed.
     virtual bool LoadOwnerWindow() = 0;
-    // Takes the instance lock, which only the waiting instance holds.
-    virtual InstanceLock TakeInstanceLock() = 0;
-    // Tells the user why the instance lock could not be taken; returns the
-    // error code it names.
-    virtual unsigned long ReportInstanceLockFailure() = 0;
-    // Takes the folder's runner lock for the rest of the process.
+    // True when a waiting instance of this loader started this process: it
+    // is that instance's runner. Any other start waits in a window of its own.
+    virtual bool StartedByWaitingInstance() = 0;
+    // The waiting instance claims the folder for its run, for the rest of
+    // the process.
     virtual RunnerLock TakeRunnerLock() = 0;
-    // Why the runner lock could not be created, after a failure.
+    // Tells the user why the claim could not be made (where somebody sees);
+    // returns the exit code for it.
+    virtual unsigned long ReportRunnerLockFailure() = 0;
+    // The runner joins its waiting instance's claim.
+    virtual RunnerLock JoinRunnerLock() = 0;
+    // Why the runner could not join, after a failure.
     virtual unsigned long RunnerLockError() = 0;
-    // True while a waiting instance holds its lock.
+    // True while the waiting instance that started this runner lives.
     virtual bool WaitingInstanceExists() = 0;
     // Shows the waiting window modeless; false when that failed.
     virtual bool ShowWaitWindow() = 0;
@@ -39,15 +43,15 @@ public:
 };
 
 enum class StartupOutcome {
-    ManifestMode,        // the argument text is the manifest switch; nothing else ran
-    NoCandidate,         // no setup program beside the loader: end silently
-    Waiting,             // the waiting window is up; the process lives in its events
-    RunnerNoPrefix,      // runner with an unrecognised name: ends without a marker
-    RunnerBusy,          // another runner of this folder is at work: ends starting nothing
-    RunnerLockFailed,    // the runner lock could not be made: ends starting nothing, with the error
-    RunnerFinished,      // runner done; marker written (or attempted) if a waiting instance was left
-    InstanceLockFailed,  // the cause has been shown; nothing was started
-    Failed,              // the owner or waiting window could not be created
+    ManifestMode,      // the argument text is the manifest switch; nothing else ran
+    NoCandidate,       // no setup program beside the loader: end silently
+    Waiting,           // the waiting window is up; the process lives in its events
+    Busy,              // another start is at work on this folder: ends starting nothing
+    LockFailed,        // the folder's lock could not be made; the cause has been shown
+    RunnerNoPrefix,    // runner with an unrecognised name: ends without a marker
+    RunnerLockFailed,  // the runner could not join its lock: ends starting nothing, with the error
+    RunnerFinished,    // runner done; marker written (or attempted) if a waiting instance was left
+    Failed,            // the owner or waiting window could not be created
 };
 
 struct StartupEnd {

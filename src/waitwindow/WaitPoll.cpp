@@ -2,17 +2,11 @@
 
 #include "../runtime/process/ExitCodes.h"
 
-bool ClosesAtPoll(const PollFacts& facts) {
+bool ClosesNow(const WaitFacts& facts) {
+    if (facts.runnerStarted) return facts.runnerEnded && (facts.recognisedPrefix || facts.unwatched);
     const MarkerState& marker = facts.marker;
     bool stale = facts.stale.present && marker.writeTime == facts.stale.writeTime;
-    if (marker.present && !stale) return true;
-    // Without a recognised prefix the runner ran nothing: the user closes the window, where one sees it.
-    return facts.relaunchEnded && !facts.runnerAtWork && (facts.recognisedPrefix || facts.unwatched);
-}
-
-unsigned long RunnerEndWaitMs(CloseReason reason) {
-    constexpr unsigned long kRunnerEndWaitMs = 5000;
-    return reason == CloseReason::Poll ? kRunnerEndWaitMs : 0;
+    return facts.pollTick && marker.present && !stale;
 }
 
 unsigned long WaitingExitCode(const WaitEnd& end) {
@@ -21,7 +15,7 @@ unsigned long WaitingExitCode(const WaitEnd& end) {
     switch (end.reason) {
     case CloseReason::UserExit:
         return ExitCode::kUserExit;
-    case CloseReason::Poll:  // done, by the marker, but its code never came
+    case CloseReason::Poll:  // done, by the marker, from a runner the shell never gave back
     case CloseReason::Timeout:
     case CloseReason::RelaunchFailed:
         break;

@@ -10,29 +10,32 @@ struct MarkerState {
     uint64_t writeTime = 0;  // last-write time, when present
 };
 
-struct PollFacts {
-    MarkerState marker;
+struct WaitFacts {
+    bool runnerStarted = false;  // the shell gave back the process this window started
+    bool runnerEnded = false;    // ... and it has ended
+    bool pollTick = false;       // the schedule polls on this tick
+    MarkerState marker;          // read on poll ticks only
     // The marker still there after the window's start-up clean-up (one that
-    // could not be deleted, or left while a runner was at work). No runner of
-    // this window wrote it, so it closes nothing unless it is written again.
+    // could not be deleted). No runner of this window wrote it, so it closes
+    // nothing unless it is written again.
     MarkerState stale;
-    bool relaunchEnded = false;     // the process this window started has ended
-    bool runnerAtWork = false;      // some runner of this folder holds its lock
     bool recognisedPrefix = false;  // the launcher name selects a setup program
     bool unwatched = false;         // nobody can see the window, nor close it
 };
 
-// True when the window should close: a fresh marker, or else the relaunched
-// process has ended with no runner left at work, so no marker is coming
-// (an unwritable folder, or a runner that deferred to one now finished).
-// Where nobody sees the window, that ended relaunch closes it in any case:
-// no hand will, and no time limit does.
-bool ClosesAtPoll(const PollFacts& facts);
+// True when the window should close on this tick. Its own runner's end
+// closes it at once, in any phase of the schedule: the process it started
+// is the truth, and a marker written by anyone else while that runner is at
+// work changes nothing. Without a recognised prefix that runner ran nothing,
+// and the window stays for the user to close, where one sees it. Only a
+// window whose runner the shell never gave back has nothing but the marker,
+// at the schedule's polls.
+bool ClosesNow(const WaitFacts& facts);
 
 // What closed the waiting window.
 enum class CloseReason {
     UserExit,        // X, Escape, or a request to close from outside
-    Poll,            // a poll found the run done
+    Poll,            // the runner ended, or (with no runner of its own) a poll found the marker
     Timeout,         // the last tick of the schedule
     RelaunchFailed,  // the runner could not be started
 };
@@ -41,14 +44,9 @@ struct WaitEnd {
     CloseReason reason = CloseReason::UserExit;
     unsigned long relaunchError = 0;  // with RelaunchFailed
     bool runnerStarted = false;       // the shell gave back the relaunched process
-    bool runnerEnded = false;         // the relaunched process has ended (after a short wait at a poll)
+    bool runnerEnded = false;         // the relaunched process has ended
     unsigned long runnerCode = 0;     // its exit code, when it has
 };
-
-// How long the closing window waits for its runner's code: a runner ends
-// right after it leaves the marker, so after a poll that found it that code
-// is worth a short wait; after any other close it is read only if there.
-unsigned long RunnerEndWaitMs(CloseReason reason);
 
 // The waiting instance ends with its runner's code once that has ended: the
 // setup program's own, or why the runner ran none. Before then the reason

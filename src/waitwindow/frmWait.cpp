@@ -2,8 +2,7 @@
 
 #include "../binding/ModBinding.h"
 #include "../protocol/CompletionMarker.h"
-#include "../protocol/RunLocks.h"
-#include "../runtime/files/Files.h"
+#include "../protocol/LauncherName.h"
 #include "../runtime/platform/Err.h"
 #include "../runtime/process/App.h"
 #include "../runtime/process/Kernel.h"
@@ -78,52 +77,50 @@ void FrmWait::SetAsideStaleMarker() {
     Text target;
     recognisedPrefix_ =
         SelectTargetPath(App::EXEName(), BuildCandidatePaths(App::Path(), App::EXEName(), App::AnsiWidths()), target);
-    // No runner of this window exists yet: a marker here is left from an
-    // earlier run. One that stays (it cannot be deleted, or a runner at work
-    // may still rewrite it) is remembered and counts only once rewritten.
-    if (!RunLocks::RunnerAtWork()) DeleteCompletionMarker(OwnFolderNow());
+    // This window holds the folder's claim and has no runner yet: a marker
+    // here is left from an earlier run. One that stays (it cannot be
+    // deleted) is remembered and counts only once rewritten.
+    DeleteCompletionMarker(OwnFolderNow());
     Err::Clear();
     staleMarker_ = ReadMarker();
 }
 
-bool FrmWait::MarkerOrRunnerSaysDone() const {
-    PollFacts facts;
-    facts.marker = ReadMarker();
+bool FrmWait::RunnerEnded() const {
+    return relaunched_.Valid() && ::WaitForSingleObject(relaunched_.Get(), 0) == WAIT_OBJECT_0;
+}
+
+bool FrmWait::DoneNow(bool pollTick) const {
+    WaitFacts facts;
+    facts.runnerStarted = relaunched_.Valid();
+    facts.runnerEnded = RunnerEnded();
+    facts.pollTick = pollTick;
+    // Only a window without a runner of its own reads the marker.
+    if (pollTick && !facts.runnerStarted) facts.marker = ReadMarker();
     facts.stale = staleMarker_;
-    facts.relaunchEnded = relaunched_.Valid() && ::WaitForSingleObject(relaunched_.Get(), 0) == WAIT_OBJECT_0;
-    facts.runnerAtWork = RunLocks::RunnerAtWork();
     facts.recognisedPrefix = recognisedPrefix_;
     facts.unwatched = clock_.unwatched;
-    return ClosesAtPoll(facts);
+    return ClosesNow(facts);
 }
 
 void FrmWait::Form_Unload() {
     // Every step runs whatever the one before did; nothing is reported.
     Err::Clear();
-    bool outlived = LetGoForRunner();
-    DeleteCompletionMarker(OwnFolderNow());
-    Files::Close(kMarkerChannel);
-    hw().Unload();
-    DdeLink::Stop();
-    Kernel::Sleep(kPauseBeforeEndMs);
-    if (outlived) {
-        // The window closes as it would; the process stays for the runner's code.
-        ::DestroyWindow(hWnd());
-        Kernel::WaitDispatching(relaunched_.Get(), INFINITE);
-    }
-    App::EndProcess(ExitCode());
-}
-
-bool FrmWait::LetGoForRunner() {
     WaitEnd end;
     end.reason = closeReason_;
     end.runnerStarted = relaunched_.Valid();
-    end.runnerEnded = end.runnerStarted && ::WaitForSingleObject(relaunched_.Get(), 0) == WAIT_OBJECT_0;
-    if (!WaitsForRunner(end)) return false;
-    // Before the marker is deleted: a runner that finds no waiting instance
-    // writes none, and a later start waits in a window of its own.
-    RunLocks::ReleaseInstanceLock();
-    return true;
+    end.runnerEnded = RunnerEnded();
+    DeleteCompletionMarker(OwnFolderNow());
+    hw().Unload();
+    DdeLink::Stop();
+    Kernel::Sleep(kPauseBeforeEndMs);
+    if (WaitsForRunner(end)) {
+        // The window closes as it would; the process stays for the runner's
+        // code, and clears the marker that runner leaves for it.
+        ::DestroyWindow(hWnd());
+        Kernel::WaitDispatching(relaunched_.Get(), INFINITE);
+        DeleteCompletionMarker(OwnFolderNow());
+    }
+    App::EndProcess(ExitCode());
 }
 
 unsigned long FrmWait::ExitCode() const {
@@ -131,10 +128,7 @@ unsigned long FrmWait::ExitCode() const {
     end.reason = closeReason_;
     end.relaunchError = relaunchError_;
     DWORD code = 0;
-    // The window keeps its messages flowing meanwhile: it is still on screen.
-    end.runnerEnded = relaunched_.Valid() &&
-                      Kernel::WaitDispatching(relaunched_.Get(), RunnerEndWaitMs(closeReason_)) &&
-                      ::GetExitCodeProcess(relaunched_.Get(), &code);
+    end.runnerEnded = RunnerEnded() && ::GetExitCodeProcess(relaunched_.Get(), &code);
     end.runnerCode = code;
     return WaitingExitCode(end);
 }
@@ -169,13 +163,12 @@ void FrmWait::Timer1_Timer() {
         // No runner is coming: nothing is left to wait for.
         if (relaunchError_) CloseFor(CloseReason::RelaunchFailed);
         break;
-    case TickAction::Poll:
-        if (MarkerOrRunnerSaysDone()) CloseFor(CloseReason::Poll);
-        break;
     case TickAction::Timeout:
         CloseFor(CloseReason::Timeout);
         break;
+    case TickAction::Poll:
     case TickAction::None:
+        if (DoneNow(tick.action == TickAction::Poll)) CloseFor(CloseReason::Poll);
         break;
     }
 }

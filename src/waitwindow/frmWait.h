@@ -24,9 +24,9 @@ private:
     void Timer1_Timer();
     void CloseFor(CloseReason reason);
     unsigned long ExitCode() const;
-    bool LetGoForRunner();
     void SetAsideStaleMarker();
-    bool MarkerOrRunnerSaysDone() const;
+    bool RunnerEnded() const;
+    bool DoneNow(bool pollTick) const;
     void SetLavaVisible(int index, bool visible);
     void Paint(HDC dc) override;
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

@@ -432,13 +432,15 @@ def _path_hash(path):
 
 
 def instance_lock_name(windows_exe_path):
-    """The name that the waiting loader holds for this executable."""
+    """The per-session name from which a loader once took its role."""
     return "Local\\SetupLoader." + _path_hash(windows_exe_path)
 
 
 def hold_name(desktop, kind, name, tools):
-    """Holds a named event or mutex in another Wine process (the holdname
-    fixture, copied into tools) until the returned release is called."""
+    """Holds a named event or mutex (kind "event" or "mutex", "-nodacl" for an
+    empty DACL) in another Wine process (the holdname fixture, copied into
+    tools) until the returned release is called. A name "runner:<folder>" is
+    the lock a loader in that folder claims."""
     tools = Path(tools)
     tools.mkdir(parents=True, exist_ok=True)
     program = tools / "holdname.exe"

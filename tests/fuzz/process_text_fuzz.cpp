@@ -7,6 +7,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ArgumentTextFrom(line.c_str());
     ModulePath parts;
     SplitModulePath(line, parts);
-    InstanceObjectName(line);
+    RunnerObjectName(line);
     return 0;
 }

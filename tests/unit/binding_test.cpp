@@ -95,20 +95,36 @@ TEST(Binding, RecordRoundTripsAndMatchesOnlyItsFileInAnyLetterCase) {
 
 TEST(StartChoice, ABoundCopyStartsExactlyWhereTheSystemTellsFinalPathsAndNeverFallsBack) {
     struct Row {
-        bool bound, supported;
+        bool bound, known;
         unsigned long finalPathError;
         StartWay way;
         unsigned long code;
     } rows[] = {
-        {false, true, 0, StartWay::Shell, 0},    {false, true, 5, StartWay::Shell, 0},
-        {false, false, 0, StartWay::Shell, 0},   {true, true, 0, StartWay::Exact, 0},
-        {true, true, 50, StartWay::Refused, 50}, {true, false, 0, StartWay::Shell, 0},  // Windows XP
+        {false, true, 0, StartWay::Shell, 0},     {false, false, 5, StartWay::Shell, 0},
+        {false, false, 0, StartWay::Shell, 0},    {true, true, 0, StartWay::Exact, 0},
+        {true, false, 50, StartWay::Refused, 50}, {true, false, 0, StartWay::Shell, 0},  // Windows XP
     };
     for (const Row& row : rows) {
-        StartChoice choice = ChooseStart(row.bound, row.supported, row.finalPathError);
-        EXPECT_EQ(choice.way, row.way) << row.bound << row.supported << row.finalPathError;
+        StartChoice choice = ChooseStart(row.bound, row.known, row.finalPathError);
+        EXPECT_EQ(choice.way, row.way) << row.bound << row.known << row.finalPathError;
         if (row.way == StartWay::Refused) EXPECT_EQ(choice.exitCode, row.code);
     }
+    auto ownEnd = [](bool bound, bool runsHeld, bool known, unsigned long pathError, unsigned long folderError) {
+        return OwnFileEnd({bound, runsHeld, known, pathError, folderError});
+    };
+    EXPECT_EQ(ownEnd(false, false, false, 5, 5), 0u) << "an unbound loader checks nothing";
+    EXPECT_EQ(ownEnd(true, true, true, 0, 0), 0u);
+    EXPECT_EQ(ownEnd(true, false, true, 0, 0), 577u) << "it holds another file than the one it runs from";
+    EXPECT_EQ(ownEnd(true, true, false, 6, 0), 6u) << "its final path is unknown";
+    EXPECT_EQ(ownEnd(true, true, true, 0, 32), 32u) << "its folder could be renamed under it";
+    EXPECT_EQ(ownEnd(true, true, false, 0, 0), 0u) << "Windows XP: no final paths, and nothing to hold by them";
+    Binding read;
+    EXPECT_EQ(ClassifyBindingRecord(false, "", read), OwnBinding::None);
+    EXPECT_EQ(ClassifyBindingRecord(true, kUnboundRecord, read), OwnBinding::None);
+    EXPECT_EQ(ClassifyBindingRecord(true, EncodeBinding({"setup.exe", Text(std::string(64, 'a').c_str())}), read),
+              OwnBinding::Bound);
+    EXPECT_EQ(ClassifyBindingRecord(true, "SetupLoaderBinding 2\r\n", read), OwnBinding::Unreadable)
+        << "a record it cannot read binds it to nothing, never to no binding";
     EXPECT_EQ(ExactStartEnd(false, 740, 0), 740u) << "asks for rights the runner lacks";
     EXPECT_EQ(ExactStartEnd(false, 0, 0), 31u) << "never 0 for a failure";
     EXPECT_EQ(ExactStartEnd(true, 0, 3010), 3010u);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/files/EntryCheck.h"
 #include "runtime/text/FieldLine.h"
 #include "runtime/text/ProcessText.h"
 #include "shell/ShellResult.h"
@@ -33,23 +34,16 @@ TEST(ModulePath, RejectsPathsWithoutFolderOrName) {
     EXPECT_FALSE(SplitModulePath("", path));
 }
 
-TEST(InstanceObjectName, SameExecutableAnyCaseSameNameOtherFileOtherName) {
-    Text a = InstanceObjectName("C:\\Drv\\RUNsetup.exe");
-    EXPECT_TRUE(a == InstanceObjectName("c:\\drv\\runSETUP.EXE"));
-    EXPECT_FALSE(a == InstanceObjectName("C:\\Drv2\\RUNsetup.exe"));
-    EXPECT_FALSE(a == InstanceObjectName("C:\\Drv\\LOADsetup.exe"));
-    // Object names may hold no backslash after the namespace prefix.
-    Text rest = a.Mid(6);
-    EXPECT_STREQ(a.Left(6).c_str(), "Local\\");
-    for (size_t i = 0; i < rest.length(); ++i) EXPECT_NE(rest[i], '\\');
-}
-
 TEST(RunnerObjectName, OnePerFolderAndMachineWhateverTheLoaderNameOrCase) {
     Text runner = RunnerObjectName("C:\\Drv\\RUNsetup.exe");
     EXPECT_TRUE(runner == RunnerObjectName("c:\\DRV\\LOADsetup.exe"));
     EXPECT_FALSE(runner == RunnerObjectName("C:\\Drv2\\RUNsetup.exe"));
-    EXPECT_FALSE(runner == InstanceObjectName("C:\\Drv\\RUNsetup.exe"));
     EXPECT_STREQ(runner.Left(26).c_str(), "Global\\SetupLoader.Runner.");
+    // Object names hold no backslash after the namespace's.
+    for (size_t i = 26; i < runner.length(); ++i) EXPECT_NE(runner[i], '\\');
+    EXPECT_STREQ(RunnerObjectName(FolderIdentity{0x1234abcd, 5}, true).c_str(),
+                 "SetupLoader\\Runner.1234abcd.0000000000000005")
+        << "the elevated loaders' private namespace";
     // By identity, each of volume and index tells folders apart.
     EXPECT_STREQ(RunnerObjectName(FolderIdentity{0x1234abcd, 0x10000000005}).c_str(),
                  "Global\\SetupLoader.Runner.1234abcd.0000010000000005");
@@ -91,4 +85,31 @@ TEST(Text, OwnsItsBytesIncludingZeros) {
     EXPECT_TRUE(self.empty());
     EXPECT_STREQ(Text("x").Mid(5).c_str(), "");
     EXPECT_STREQ(Text("xyz").Left(10).c_str(), "xyz");
+}
+
+TEST(EntryCheck, OnlyOnePlainFileByOneNameInTheFolderItself) {
+    const Text folder = "\\\\?\\C:\\Drv";
+    EXPECT_TRUE(FinalPathInFolder("\\\\?\\C:\\Drv\\done", folder, "done"));
+    EXPECT_TRUE(FinalPathInFolder("\\\\?\\C:\\Drv\\DONE", folder, "done")) << "the file system matched it";
+    EXPECT_TRUE(FinalPathInFolder("\\\\?\\E:\\done", "\\\\?\\E:\\", "done")) << "a drive root";
+    EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Elsewhere\\done", folder, "done")) << "a link's target";
+    EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv\\sub\\done", folder, "done"));
+    EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\drv\\done", folder, "done")) << "the folder part is the system's";
+    EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv\\secret", folder, "done")) << "a link beside it";
+    EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv2\\done", folder, "done"));
+    EntryFacts plain{0x20, 1, true, "\\\\?\\C:\\Drv\\done"};
+    EXPECT_TRUE(IsPlainEntry(plain, folder, "done"));
+    EntryFacts linked = plain;
+    linked.links = 2;
+    EXPECT_FALSE(IsPlainEntry(linked, folder, "done")) << "a second name elsewhere";
+    EntryFacts reparse = plain;
+    reparse.attributes |= 0x400;
+    EXPECT_FALSE(IsPlainEntry(reparse, folder, "done"));
+    EntryFacts directory = plain;
+    directory.attributes = 0x10;
+    EXPECT_FALSE(IsPlainEntry(directory, folder, "done"));
+    EntryFacts unknown = plain;
+    unknown.finalPathKnown = false;
+    EXPECT_FALSE(IsPlainEntry(unknown, folder, "done")) << "where final paths exist, one must be told";
+    EXPECT_TRUE(IsPlainEntry(unknown, "", "done")) << "Windows XP tells none";
 }

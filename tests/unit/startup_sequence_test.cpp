@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/WaitingParent.h"
 #include "startup/StartupSequence.h"
 
 namespace {
@@ -24,10 +25,11 @@ public:
     }
     void Pause(unsigned ms) override { calls.push_back("pause " + std::to_string(ms)); }
     bool LoadOwnerWindow() override { return Record("load hw", ownerLoads); }
-    InstanceLock TakeInstanceLock() override { return Record("instance lock", lock); }
-    unsigned long ReportInstanceLockFailure() override { return Record("report lock failure", 5ul); }
-    RunnerLock TakeRunnerLock() override { return Record("runner lock", runnerLock); }
-    unsigned long RunnerLockError() override { return 6; }
+    bool StartedByWaitingInstance() override { return Record("started by a waiting instance?", relaunched); }
+    RunnerLock TakeRunnerLock() override { return Record("claim folder", claim); }
+    unsigned long ReportRunnerLockFailure() override { return Record("report lock failure", 6ul); }
+    RunnerLock JoinRunnerLock() override { return Record("join claim", joined); }
+    unsigned long RunnerLockError() override { return 5; }
     bool WaitingInstanceExists() override { return Record("waiting instance?", waitingLeft); }
     bool ShowWaitWindow() override { return Record("show frmWait", true); }
     unsigned long RunSetupAndWait(const Text& target) override {
@@ -36,8 +38,9 @@ public:
     void WriteCompletionMarker() override { calls.push_back("marker"); }
 
     Text arguments;
-    InstanceLock lock = InstanceLock::Taken;
-    RunnerLock runnerLock = RunnerLock::Taken;
+    bool relaunched = false;
+    RunnerLock claim = RunnerLock::Taken;
+    RunnerLock joined = RunnerLock::Taken;
     bool waitingLeft = true;
     bool ownerLoads = true;
     unsigned long setupCode = 3010;
@@ -65,41 +68,64 @@ std::vector<std::string> Then(std::vector<std::string> head, const std::vector<s
 
 }  // namespace
 
-TEST(StartupSequence, FirstProcessTestsAllCandidatesPausesLoadsOwnerAndShowsTheWindow) {
+TEST(StartupSequence, AStartOfItsOwnClaimsTheFolderThenShowsTheWindow) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
     EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::Waiting);
-    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "show frmWait"}));
+    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "started by a waiting instance?",
+                                                  "claim folder", "show frmWait"}));
 }
 
-TEST(StartupSequence, RunnerStartsTheTargetThenLeavesTheMarker) {
+TEST(StartupSequence, RunnerJoinsTheClaimStartsTheTargetThenLeavesTheMarker) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
-    world.lock = InstanceLock::Exists;
+    world.relaunched = true;
     EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::RunnerFinished);
-    EXPECT_EQ(world.calls, Then(kCandidateTests,
-                                {"pause 200", "load hw", "instance lock", "runner lock", "exists C:\\Drv\\setup.exe",
-                                 "run C:\\Drv\\setup.exe", "waiting instance?", "marker"}));
+    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "started by a waiting instance?",
+                                                  "join claim", "exists C:\\Drv\\setup.exe", "run C:\\Drv\\setup.exe",
+                                                  "waiting instance?", "marker"}));
 }
 
-TEST(StartupSequence, InstanceLockThatCannotBeMadeIsReportedAndNothingStarts) {
+TEST(StartupSequence, AClaimThatCannotBeMadeIsReportedAndNothingStarts) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
-    world.lock = InstanceLock::Failed;
-    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::InstanceLockFailed);
-    EXPECT_EQ(world.calls, Then(kCandidateTests, {"pause 200", "load hw", "instance lock", "report lock failure"}));
-    EXPECT_EQ(InstanceLockFrom(false, 5), InstanceLock::Exists) << "access denied: an elevated waiting instance has it";
+    world.claim = RunnerLock::Failed;
+    EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::LockFailed);
+    EXPECT_EQ(world.calls.back(), "report lock failure");
     EXPECT_EQ(RunnerLockFrom(false, 6), RunnerLock::Failed) << "another kind of object holds the name";
-    EXPECT_TRUE(LockHeldFrom(false, 5)) << "one we may not open: a runner with more rights holds it";
-    EXPECT_FALSE(LockHeldFrom(false, 2)) << "none of that name";
+    EXPECT_EQ(RunnerLockFrom(false, 5), RunnerLock::Busy) << "one we may not open: a start with more rights holds it";
+    EXPECT_EQ(RunnerLockFrom(true, 183), RunnerLock::Busy);
+    EXPECT_EQ(RunnerLockFrom(true, 0), RunnerLock::Taken);
+    // The runner's lock exists: its own waiting instance's, while that lives.
+    EXPECT_EQ(JoinedLockFrom(true, 183, true), RunnerLock::Taken);
+    EXPECT_EQ(JoinedLockFrom(true, 183, false), RunnerLock::Busy) << "its claim is gone: another's is there";
+    EXPECT_EQ(JoinedLockFrom(false, 6, true), RunnerLock::Failed);
+    EXPECT_EQ(JoinedLockFrom(true, 0, false), RunnerLock::Taken) << "made anew: its own";
 }
 
-TEST(StartupSequence, RunnerDefersToOneAtWorkAndLeavesNoMarkerForAClosedWindow) {
+TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBackToGlobal) {
+    const struct {
+        bool opened, createdFirst, sameImage, runner;
+    } parents[] = {
+        {true, true, true, true},
+        {false, false, false, false},  // started by nobody we can see
+        {true, false, true, false},    // its id went to a later process
+        {true, true, false, false},    // another program, a deployment tool or the shell
+    };
+    for (const auto& row : parents)
+        EXPECT_EQ(StartedByWaitingInstance({row.opened, row.createdFirst, row.sameImage}), row.runner)
+            << row.opened << row.createdFirst << row.sameImage;
+    EXPECT_EQ(ChooseLockPlace(false, true, 0), LockPlace::Global);
+    EXPECT_EQ(ChooseLockPlace(true, false, 0), LockPlace::Global) << "no private namespaces: Windows XP, Wine";
+    EXPECT_EQ(ChooseLockPlace(true, true, 0), LockPlace::Private);
+    EXPECT_EQ(ChooseLockPlace(true, true, 5), LockPlace::Failed) << "never a name that fewer rights can take";
+}
+
+TEST(StartupSequence, AStartFindingTheFolderClaimedEndsAtOnceAndARunnerLeavesNoMarkerForAClosedWindow) {
     FakeWorld busy("RUNsetup", {"C:\\Drv\\setup.exe"});
-    busy.lock = InstanceLock::Exists;
-    busy.runnerLock = RunnerLock::Busy;
-    EXPECT_EQ(RunStartupSequence(busy).outcome, StartupOutcome::RunnerBusy);
-    EXPECT_EQ(busy.calls.back(), "runner lock");
+    busy.claim = RunnerLock::Busy;
+    EXPECT_EQ(RunStartupSequence(busy).outcome, StartupOutcome::Busy);
+    EXPECT_EQ(busy.calls.back(), "claim folder");
 
     FakeWorld orphan("RUNsetup", {"C:\\Drv\\setup.exe"});
-    orphan.lock = InstanceLock::Exists;
+    orphan.relaunched = true;
     orphan.waitingLeft = false;
     EXPECT_EQ(RunStartupSequence(orphan).outcome, StartupOutcome::RunnerFinished);
     EXPECT_EQ(orphan.calls.back(), "waiting instance?");
@@ -114,7 +140,7 @@ TEST(StartupSequence, NoCandidateEndsBeforeThePauseAndWithoutAWindow) {
 TEST(StartupSequence, RunnerWithMissingTargetStartsNothingButWritesTheMarker) {
     // Candidate 4 lets the start continue; the prefix selects candidate 1.
     FakeWorld world("RUNsetup", {"C:\\Drv\\up.exe"});
-    world.lock = InstanceLock::Exists;
+    world.relaunched = true;
     EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::RunnerFinished);
     EXPECT_EQ(world.calls.back(), "marker");
     for (const std::string& call : world.calls) EXPECT_NE(call.rfind("run ", 0), 0u) << call;
@@ -122,11 +148,13 @@ TEST(StartupSequence, RunnerWithMissingTargetStartsNothingButWritesTheMarker) {
 
 TEST(StartupSequence, RunnerWithoutRecognisedPrefixEndsWithoutMarker) {
     FakeWorld world("XYZsetup", {"C:\\Drv\\setup.exe"});
-    world.lock = InstanceLock::Exists;
+    world.relaunched = true;
     EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::RunnerNoPrefix);
-    EXPECT_EQ(world.calls.back(), "instance lock");
+    EXPECT_EQ(world.calls.back(), "started by a waiting instance?");
 
+    // Its window claims nothing: it will run nothing, and must not keep others from the folder.
     FakeWorld first("XYZsetup", {"C:\\Drv\\setup.exe"});
+    first.claim = RunnerLock::Busy;
     EXPECT_EQ(RunStartupSequence(first).outcome, StartupOutcome::Waiting);
 }
 
@@ -147,7 +175,7 @@ TEST(StartupSequence, SwitchInAnotherCaseOrWithMoreTextStartsNormally) {
 
 TEST(StartupSequence, ShortNameStillReachesTheCandidateItsPrefixSelects) {
     FakeWorld world("RUNab", {"C:\\Drv\\ab.exe"});
-    world.lock = InstanceLock::Exists;
+    world.relaunched = true;
     EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::RunnerFinished);
     EXPECT_NE(std::find(world.calls.begin(), world.calls.end(), "run C:\\Drv\\ab.exe"), world.calls.end());
 }
@@ -160,17 +188,18 @@ TEST(StartupSequence, OwnerWindowThatCannotBeCreatedIsAFailure) {
 }
 
 TEST(StartupSequence, EachEndGivesTheExitCodeThatSaysWhatHappened) {
-    auto exitCode = [](const char* name, const char* file, InstanceLock lock, RunnerLock runner = RunnerLock::Taken) {
+    auto exitCode = [](const char* name, const char* file, bool relaunched, RunnerLock lock = RunnerLock::Taken) {
         FakeWorld world(name, {file});
-        world.lock = lock;
-        world.runnerLock = runner;
+        world.relaunched = relaunched;
+        (relaunched ? world.joined : world.claim) = lock;
         return RunStartupSequence(world).exitCode;
     };
-    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists), 3010u);  // the setup program's own
-    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists, RunnerLock::Busy), 1618u);
-    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists, RunnerLock::Failed), 6u);  // its error
-    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\up.exe", InstanceLock::Exists), 2u);  // the selected one is missing
-    EXPECT_EQ(exitCode("XYZsetup", "C:\\Drv\\setup.exe", InstanceLock::Exists), 2u);
-    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", InstanceLock::Failed), 5u);  // the one the report names
-    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\other.exe", InstanceLock::Taken), 2u);
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true), 3010u);  // the setup program's own
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", false, RunnerLock::Busy), 1618u);
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true, RunnerLock::Busy), 1618u);
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true, RunnerLock::Failed), 5u);  // its error
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\up.exe", true), 2u);                         // the selected one is missing
+    EXPECT_EQ(exitCode("XYZsetup", "C:\\Drv\\setup.exe", true), 2u);
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", false, RunnerLock::Failed), 6u);  // the one the report names
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\other.exe", false), 2u);
 }

@@ -2,42 +2,40 @@
 
 #include "waitwindow/WaitPoll.h"
 
-namespace {
-
-PollFacts RunnerStillWorking() {
-    PollFacts facts;
-    facts.recognisedPrefix = true;
-    facts.relaunchEnded = false;
-    facts.runnerAtWork = true;
-    return facts;
-}
-
-}  // namespace
-
-TEST(WaitPoll, AFreshMarkerClosesButTheRememberedStaleOneDoesNot) {
-    PollFacts facts = RunnerStillWorking();
-    EXPECT_FALSE(ClosesAtPoll(facts));
-    facts.marker = {true, 500};
-    EXPECT_TRUE(ClosesAtPoll(facts));
-    facts.stale = {true, 500};
-    EXPECT_FALSE(ClosesAtPoll(facts)) << "the marker left from before the window came up";
-    facts.marker.writeTime = 501;
-    EXPECT_TRUE(ClosesAtPoll(facts)) << "a runner wrote it again";
-}
-
-TEST(WaitPoll, WithoutAMarkerOnlyAnEndedRelaunchWithNoRunnerAtWorkCloses) {
-    PollFacts facts = RunnerStillWorking();
-    facts.relaunchEnded = true;
-    EXPECT_FALSE(ClosesAtPoll(facts)) << "the relaunch deferred to a runner still at work";
-    facts.runnerAtWork = false;
-    EXPECT_TRUE(ClosesAtPoll(facts)) << "the runner could leave no marker";
-    facts.recognisedPrefix = false;
-    EXPECT_FALSE(ClosesAtPoll(facts)) << "an unrecognised name ran nothing";
-    facts.unwatched = true;
-    EXPECT_TRUE(ClosesAtPoll(facts)) << "where nobody sees, nobody would close it";
-    facts.recognisedPrefix = true;
-    facts.relaunchEnded = false;
-    EXPECT_FALSE(ClosesAtPoll(facts)) << "before the relaunched process is up, no runner is at work either";
+TEST(WaitPoll, ItsOwnRunnersEndClosesAtOnceAndAMarkerCountsOnlyWithoutOne) {
+    // ownRunner: 0 none came back, 1 at work, 2 ended.
+    const struct {
+        int ownRunner;
+        bool pollTick, marker, staleMarker, recognisedPrefix, unwatched, closes;
+        const char* why;
+    } rows[] = {
+        {2, false, false, false, true, false, true, "ended: closes between polls too"},
+        {1, true, true, false, true, false, false, "a marker while its runner is at work is not the end"},
+        {1, true, false, false, true, true, false, "unseen, it still waits for its runner"},
+        {2, false, false, false, true, true, true, "unseen: within a tick, not at the next 20 s poll"},
+        {2, true, false, false, false, false, false, "an unrecognised name ran nothing: the user closes it"},
+        {2, false, false, false, false, true, true, "where nobody sees, nobody would close it"},
+        {0, true, true, false, true, false, true, "no runner of its own: the marker tells"},
+        {0, false, true, false, true, false, false, "... at the schedule's polls only"},
+        {0, true, true, true, true, false, false, "the marker left from before the window came up"},
+        {0, true, false, false, true, true, false, "unseen, without a marker nothing tells the end"},
+    };
+    for (const auto& row : rows) {
+        WaitFacts facts;
+        facts.runnerStarted = row.ownRunner != 0;
+        facts.runnerEnded = row.ownRunner == 2;
+        facts.pollTick = row.pollTick;
+        facts.marker = {row.marker, 500};
+        facts.stale = {row.staleMarker, 500};
+        facts.recognisedPrefix = row.recognisedPrefix;
+        facts.unwatched = row.unwatched;
+        EXPECT_EQ(ClosesNow(facts), row.closes) << row.why;
+    }
+    WaitFacts rewritten;
+    rewritten.pollTick = true;
+    rewritten.marker = {true, 501};
+    rewritten.stale = {true, 500};
+    EXPECT_TRUE(ClosesNow(rewritten)) << "a runner wrote the stale marker again";
 }
 
 TEST(WaitPoll, TheWaitingInstanceEndsWithItsRunnersCodeAndOutwaitsOnlyTheTimeout) {
@@ -53,11 +51,10 @@ TEST(WaitPoll, TheWaitingInstanceEndsWithItsRunnersCodeAndOutwaitsOnlyTheTimeout
         EXPECT_EQ(exitCode(reason, true), 3010u) << static_cast<int>(reason);
     EXPECT_EQ(exitCode(CloseReason::UserExit, false), 1602u);
     EXPECT_EQ(exitCode(CloseReason::Timeout, false), 1460u);
-    EXPECT_EQ(exitCode(CloseReason::Poll, false), 1460u);  // the marker came, the runner's code did not
+    EXPECT_EQ(exitCode(CloseReason::Poll, false), 1460u);  // the marker came from a runner the shell never gave back
     EXPECT_EQ(exitCode(CloseReason::RelaunchFailed, false), 2u);
     EXPECT_EQ(WaitingExitCode(WaitEnd{CloseReason::RelaunchFailed}), 31u)
         << "a failure with no code is still no success";
-    EXPECT_EQ(RunnerEndWaitMs(CloseReason::Poll), 5000u) << "the marker came: the runner ends right after";
     auto waits = [](CloseReason reason, bool started, bool ended) {
         return WaitsForRunner({reason, 0, started, ended});
     };

@@ -15,38 +15,61 @@ const char kMarkerBytes[] = "\"done\"\r\n";
 
 }  // namespace
 
-// Each row: the ANSI folder as started, and the folder by its final path.
+// The test's folder as the loader holds its own: a handle, and its final
+// path (empty: as on a system that tells none, where only the open's refusal
+// of links and the link count guard).
+class HeldTestFolder {
+public:
+    HeldTestFolder(const Text& path, bool byFinalPath)
+        : handle_(CreateFileW(WideText(path).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {
+        unsigned long error = 0;
+        if (byFinalPath) FinalPathOf(handle_.Get(), own_.path, error);
+        own_.handle = handle_.Get();
+    }
+    const OwnFolder& own() const { return own_; }
+
+private:
+    UniqueFileHandle handle_;
+    OwnFolder own_;
+};
+
 TEST_F(Win32Folder, CompletionMarkerIsExactlyEightBytesReplacesAnOldOneAndGoes) {
     for (bool byFinalPath : {false, true}) {
-        OwnFolder folder{folder_, byFinalPath};
-        WriteCompletionMarker(folder);
+        HeldTestFolder folder(folder_, byFinalPath);
+        WriteCompletionMarker(folder.own());
         EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
         MakeFile("done", FILE_ATTRIBUTE_NORMAL, "a much longer earlier content");
-        WriteCompletionMarker(folder);
+        WriteCompletionMarker(folder.own());
         EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
         uint64_t time = 0;
-        EXPECT_TRUE(CompletionMarkerTime(folder, time) && time != 0);
-        EXPECT_TRUE(DeleteCompletionMarker(folder));
-        EXPECT_FALSE(CompletionMarkerTime(folder, time)) << byFinalPath;
+        EXPECT_TRUE(CompletionMarkerTime(folder.own(), time) && time != 0);
+        EXPECT_TRUE(DeleteCompletionMarker(folder.own()));
+        EXPECT_FALSE(CompletionMarkerTime(folder.own(), time)) << byFinalPath;
     }
 }
 
-TEST_F(Win32Folder, CompletionMarkerIsNotWrittenOverAFolderAndReportsNothing) {
-    MakeFolder("done");
+TEST_F(Win32Folder, AFolderNamedDoneIsNeitherWrittenNorDeletedNorTakenForTheMarker) {
+    MakeFolder("done");  // empty: a delete by handle would take it
     for (bool byFinalPath : {false, true}) {
+        HeldTestFolder folder(folder_, byFinalPath);
         Err::Raise(0, "");
-        WriteCompletionMarker({folder_, byFinalPath});  // must neither fail loudly nor touch the folder
+        WriteCompletionMarker(folder.own());  // must neither fail loudly nor touch the folder
+        EXPECT_FALSE(DeleteCompletionMarker(folder.own()));
+        uint64_t time = 0;
+        EXPECT_FALSE(CompletionMarkerTime(folder.own(), time));
         DWORD attributes = GetFileAttributesA(Path("done").c_str());
         EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
         EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
     }
 }
 
-TEST_F(Win32Folder, AMarkerByTwoNamesIsNeitherWrittenNorDeletedByItsFinalFolder) {
+TEST_F(Win32Folder, AMarkerByTwoNamesIsNeitherWrittenNorDeleted) {
     MakeFile("elsewhere", FILE_ATTRIBUTE_NORMAL, "precious");
     ASSERT_TRUE(CreateHardLinkA(Path("done").c_str(), Path("elsewhere").c_str(), nullptr));
-    WriteCompletionMarker({folder_, true});
-    EXPECT_FALSE(DeleteCompletionMarker({folder_, true}));
+    HeldTestFolder folder(folder_, true);
+    WriteCompletionMarker(folder.own());
+    EXPECT_FALSE(DeleteCompletionMarker(folder.own()));
     EXPECT_TRUE(ReadFile("elsewhere") == "precious");
     EXPECT_TRUE(ReadFile("done") == "precious");
 }
@@ -63,6 +86,14 @@ TEST_F(Win32Folder, TheHeldFileIsConfirmedAsTheRunningImageOnlyWhenItIs) {
     unsigned long error = 1;
     EXPECT_TRUE(FinalPathOf(OpenSharingOnlyReads(Path("copy.exe")).Get(), finalPath, error) && error == 0);
     EXPECT_TRUE(finalPath.Left(4) == "\\\\?\\" && finalPath.EndsWith("\\copy.exe")) << finalPath.c_str();
+    // The hold the runner hashes through lets nobody write: what it hashed is what starts.
+    UniqueFileHandle held = OpenWideSharingOnlyReads(Path("copy.exe"));
+    UniqueFileHandle writer(CreateFileA(Path("copy.exe").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(writer.Valid());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_TRUE(SameFile(held.Get(), OpenSharingOnlyReads(Path("copy.exe")).Get()));
+    EXPECT_FALSE(SameFile(held.Get(), own.Get()));
 }
 
 TEST_F(Win32Folder, ChannelsOpenReadWriteAndCloseLikeNumberedFiles) {

@@ -7,6 +7,29 @@ namespace {
 
 LazyFunction<LONG(NTAPI*)(PVOID, PVOID)> g_areMappedFilesTheSame("ntdll.dll", "NtAreMappedFilesTheSame");
 LazyFunction<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD)> g_finalPathName("kernel32.dll", "GetFinalPathNameByHandleW");
+LazyFunction<BOOL(WINAPI*)(HANDLE, int, void*, DWORD)> g_fileInformationEx("kernel32.dll",
+                                                                           "GetFileInformationByHandleEx");
+
+// FILE_ID_INFO, which the XP-level headers lack: the volume and the 128-bit
+// file id, low byte first.
+struct FileIdInformation {
+    ULONGLONG volumeSerial;
+    BYTE fileId[16];
+};
+constexpr int kFileIdInfoClass = 18;  // FileIdInfo, from Windows 8 and Server 2012 on
+
+bool ReadWholeFileId(HANDLE file, FolderIdentity& identity) {
+    auto fileInformationEx = g_fileInformationEx.Get();
+    FileIdInformation information = {};
+    if (!fileInformationEx || !fileInformationEx(file, kFileIdInfoClass, &information, sizeof information))
+        return false;
+    identity.volumeSerial = information.volumeSerial;
+    for (int i = 7; i >= 0; --i) {
+        identity.fileIndex = (identity.fileIndex << 8) | information.fileId[i];
+        identity.fileIdHigh = (identity.fileIdHigh << 8) | information.fileId[i + 8];
+    }
+    return (identity.fileIndex | identity.fileIdHigh) != 0;
+}
 
 }  // namespace
 
@@ -45,4 +68,21 @@ bool FinalPathOf(HANDLE file, Text& path, unsigned long& error) {
     // Where the call exists, 0 would read as "no such call".
     if (path.empty() && error == 0) error = ERROR_GEN_FAILURE;
     return error == 0;
+}
+
+bool ReadFileIdentity(HANDLE file, FolderIdentity& identity) {
+    identity = FolderIdentity();
+    if (ReadWholeFileId(file, identity)) return true;
+    identity = FolderIdentity();
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!::GetFileInformationByHandle(file, &information)) return false;
+    identity.volumeSerial = information.dwVolumeSerialNumber;
+    identity.fileIndex = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return identity.fileIndex != 0;
+}
+
+bool SameFile(HANDLE a, HANDLE b) {
+    FolderIdentity first, second;
+    return ReadFileIdentity(a, first) && ReadFileIdentity(b, second) && first.volumeSerial == second.volumeSerial &&
+           first.fileIndex == second.fileIndex && first.fileIdHigh == second.fileIdHigh;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "../platform/UniqueHandle.h"
+#include "../text/ProcessText.h"
 #include "../text/Text.h"
 
 // What an open file tells about itself, whatever path reached it.
@@ -16,3 +17,12 @@ bool IsRunningImage(HANDLE file);
 // "\\?\UNC\..."), links and junctions resolved. False with error 0 where the
 // system has no such call (Windows XP), else with the system's error.
 bool FinalPathOf(HANDLE file, Text& path, unsigned long& error);
+
+// The identity of the file (or folder) open on handle: its volume and its
+// 128-bit id where the system and the file system tell them, else its 64-bit
+// index. False when neither can be read, or the index is 0 (some network
+// servers give every file that one).
+bool ReadFileIdentity(HANDLE file, FolderIdentity& identity);
+
+// True when both handles are open on one file, whatever paths reached it.
+bool SameFile(HANDLE a, HANDLE b);

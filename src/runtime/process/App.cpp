@@ -1,10 +1,13 @@
 #include "App.h"
 
+#include "../files/EntryCheck.h"
 #include "../files/FileHash.h"
 #include "../files/Files.h"
 #include "../files/HeldFile.h"
 #include "../platform/Err.h"
+#include "../platform/WideText.h"
 #include "../platform/Win32.h"
+#include "../text/AnsiPath.h"
 #include "../text/ProcessText.h"
 #include "ExitCodes.h"
 #include "Kernel.h"
@@ -17,15 +20,49 @@ ProcessLocation& Info() {
     return location;
 }
 
-struct HeldExecutable {
+struct HeldFiles {
     UniqueFileHandle file;
+    UniqueFileHandle folder;
     Text finalPath;
     unsigned long finalPathError = 0;
+    unsigned long folderError = 0;
 };
 
-HeldExecutable& Held() {
-    static HeldExecutable held;
+HeldFiles& Held() {
+    static HeldFiles held;
     return held;
+}
+
+// Renames are refused while this is open; reads, writes and new files in
+// the folder are not.
+UniqueFileHandle OpenFolderToHold(const Text& folder) {
+    WideText wide(FolderToOpen(folder));
+    return UniqueFileHandle(::CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// The folder the held file's final path names, held, and confirmed to be
+// the one that holds the file now: a rename between the two opens shows in
+// the file's final path, which is then followed once more.
+void HoldFolder(HeldFiles& held) {
+    ModulePath parts;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        Text path = held.finalPath.empty() ? PrefixedPath(App::ExecutablePath()) : held.finalPath;
+        if (!SplitModulePath(path, parts)) break;
+        UniqueFileHandle folder = OpenFolderToHold(parts.folder);
+        held.folderError = folder.Valid() ? 0 : ExitCode::OfFailure(::GetLastError());
+        if (!folder.Valid()) return;
+        Text folderPath, filePath;
+        unsigned long error = 0;
+        if (held.finalPath.empty() ||
+            (FinalPathOf(folder.Get(), folderPath, error) && FinalPathOf(held.file.Get(), filePath, error) &&
+             FinalPathInFolder(filePath, folderPath, path.Mid(parts.folder.length() + 1)))) {
+            held.folder = static_cast<UniqueFileHandle&&>(folder);
+            return;
+        }
+        if (!filePath.empty()) held.finalPath = filePath;
+    }
+    held.folderError = ExitCode::kBadPathname;
 }
 
 }  // namespace
@@ -43,14 +80,20 @@ Text EXEName() { return Info().baseName; }
 const CharacterWidths& AnsiWidths() { return Info().ansiWidths; }
 Text ExecutablePath() { return Info().identity; }
 
-void HoldExecutable(const Text& path) {
-    HeldExecutable& held = Held();
-    held.file = OpenSharingOnlyReads(path);
+void HoldExecutable() {
+    HeldFiles& held = Held();
+    // By its long path, prefixed: a folder name that ends in a dot or a blank
+    // would otherwise be cut to a twin's name.
+    held.file = OpenWideSharingOnlyReads(PrefixedPath(ExecutablePath()));
     held.finalPathError = held.file.Valid() ? 0 : ExitCode::OfFailure(::GetLastError());
     if (held.file.Valid()) FinalPathOf(held.file.Get(), held.finalPath, held.finalPathError);
+    if (held.file.Valid()) HoldFolder(held);
 }
 
 bool RunsHeldExecutable() { return Held().file.Valid() && IsRunningImage(Held().file.Get()); }
+HANDLE HeldExecutable() { return Held().file.Get(); }
+HANDLE HeldFolder() { return Held().folder.Get(); }
+unsigned long HeldFolderError() { return Held().folder.Valid() ? 0 : Held().folderError; }
 Text FinalPath() { return Held().finalPath; }
 unsigned long FinalPathError() { return Held().finalPathError; }
 

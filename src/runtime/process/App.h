@@ -1,4 +1,5 @@
 #pragma once
+#include "../platform/Win32.h"
 #include "../text/CodePage.h"
 #include "../text/Text.h"
 
@@ -27,13 +28,21 @@ const CharacterWidths& AnsiWidths();
 // (by its long or its short path): the identity of this loader.
 Text ExecutablePath();
 
-// Keeps the file at path (the executable, as the process was started) open,
-// sharing only reads, until the process ends: nobody can rename or replace
-// it, nor rename any folder above it or make one a junction, so its final
-// path stays true for the process's whole life.
-void HoldExecutable(const Text& path);
+// Keeps the executable open by its long path, sharing only reads, until the
+// process ends: nobody can rename or replace it. Keeps its folder open the
+// same way, without leave to delete: nobody can rename or delete the folder
+// either (which Windows' own file systems refuse for the open file's sake,
+// and a network server or Wine may not), so the held file's final path
+// stays true for the process's whole life.
+void HoldExecutable();
 // True when the held file is the one this process runs from.
 bool RunsHeldExecutable();
+// The held executable; invalid when it could not be opened.
+HANDLE HeldExecutable();
+// The held folder; invalid when it could not be opened (with HeldFolderError
+// the system's reason) or did not hold the executable.
+HANDLE HeldFolder();
+unsigned long HeldFolderError();
 // The held file's final path in UTF-8 ("\\?\C:\..."); empty when unknown,
 // with FinalPathError the system's reason, or 0 where the system has no
 // such call (Windows XP).

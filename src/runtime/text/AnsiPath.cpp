@@ -67,8 +67,10 @@ Text WithoutLongPathPrefix(const Text& path) {
     return path;
 }
 
-Text WithLongPathPrefix(const Text& path) {
-    if (path.length() < kAnsiPathLimit + 1 || StartsWith(path, kPrefix)) return path;
+Text WithLongPathPrefix(const Text& path) { return path.length() < kAnsiPathLimit + 1 ? path : PrefixedPath(path); }
+
+Text PrefixedPath(const Text& path) {
+    if (StartsWith(path, kPrefix)) return path;
     if (StartsWith(path, "\\\\")) return Text(kUncPrefix) + path.Mid(2);
     return Text(kPrefix) + path;
 }

@@ -44,6 +44,9 @@ Text PathRefusalMessage(PathProblem problem, const Text& folder, const Text& lau
 Text WithoutLongPathPrefix(const Text& path);
 // The prefixed form the wide calls need for a path of MAX_PATH or more.
 Text WithLongPathPrefix(const Text& path);
+// The prefixed form of any full path: the system then takes it as it is, so
+// that a name ending in a dot or a blank is not cut to another name.
+Text PrefixedPath(const Text& path);
 // A final path ("\\?\C:\x") as programs expect to be started from and to
 // find themselves: without the prefix, unless the path then reaches
 // MAX_PATH or a name in it ends in a dot or a blank, which the system would

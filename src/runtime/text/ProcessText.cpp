@@ -61,27 +61,27 @@ Text PathHash(const Text& path) {
 }
 
 // Machine-wide: the folder, its setup program and its marker are shared by
-// every session on the machine, so its one runner must be too.
-const char kRunnerPrefix[] = "Global\\SetupLoader.Runner.";
+// every session on the machine, so its one runner must be too. The private
+// namespace is machine-wide as well.
+const char* RunnerPrefix(bool inPrivateNamespace) {
+    return inPrivateNamespace ? "SetupLoader\\Runner." : "Global\\SetupLoader.Runner.";
+}
 
 }  // namespace
 
-Text InstanceObjectName(const Text& executablePath) { return Text("Local\\SetupLoader.") + PathHash(executablePath); }
-
-Text RunnerObjectName(const Text& executablePath) {
+Text RunnerObjectName(const Text& executablePath, bool inPrivateNamespace) {
     ModulePath parts;
     Text folder = SplitModulePath(executablePath, parts) ? parts.folder : executablePath;
-    return Text(kRunnerPrefix) + PathHash(folder);
+    return Text(RunnerPrefix(inPrivateNamespace)) + PathHash(folder);
 }
 
 // An id that fits 64 bits (NTFS) keeps the short form, with the volume's low
 // 32 bits, which is all the older call tells: a start through a share, where
 // the whole id may not be read, still meets the same lock.
-Text RunnerObjectName(const FolderIdentity& folder) {
-    if (folder.fileIdHigh == 0)
-        return Text(kRunnerPrefix) + Hex(folder.volumeSerial, 8) + "." + Hex(folder.fileIndex, 16);
-    return Text(kRunnerPrefix) + Hex(folder.volumeSerial, 16) + "." + Hex(folder.fileIdHigh, 16) +
-           Hex(folder.fileIndex, 16);
+Text RunnerObjectName(const FolderIdentity& folder, bool inPrivateNamespace) {
+    Text prefix = RunnerPrefix(inPrivateNamespace);
+    if (folder.fileIdHigh == 0) return prefix + Hex(folder.volumeSerial, 8) + "." + Hex(folder.fileIndex, 16);
+    return prefix + Hex(folder.volumeSerial, 16) + "." + Hex(folder.fileIdHigh, 16) + Hex(folder.fileIndex, 16);
 }
 
 Text FolderToOpen(const Text& folder) {

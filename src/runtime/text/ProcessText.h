@@ -18,11 +18,6 @@ struct ModulePath {
 // file name, which the loader treats like a missing file.
 bool SplitModulePath(const Text& fullPath, ModulePath& out);
 
-// Name of the kernel object that marks a running process of one executable:
-// every process of the same file, however its path is cased, gets the same
-// name, and other files get other names.
-Text InstanceObjectName(const Text& executablePath);
-
 // What names a folder whatever path reaches it (a drive letter or a share, a
 // link or a junction, any letter case): its volume and its file id there,
 // 128 bits where the system tells them (ReFS needs them all), else the
@@ -38,9 +33,10 @@ struct FolderIdentity {
 // the final path's "\\?\E:" is "\\?\E:\").
 Text FolderToOpen(const Text& folder);
 
-// Name of the kernel object that a runner holds while it works: one per
+// Name of the kernel object that claims a folder for one setup run: one per
 // folder and machine, so that loaders of one folder never run two setups at
-// once, from any session and through any path.
-Text RunnerObjectName(const FolderIdentity& folder);
+// once, from any session and through any path. Under Global\, or in the
+// elevated loaders' private namespace.
+Text RunnerObjectName(const FolderIdentity& folder, bool inPrivateNamespace = false);
 // The same by the folder's path, for a folder whose identity cannot be read.
-Text RunnerObjectName(const Text& executablePath);
+Text RunnerObjectName(const Text& executablePath, bool inPrivateNamespace = false);
