@@ -14,7 +14,8 @@ class DeploymentTool(winehost.DesktopCase):
     def test_where_nobody_sees_no_box_waits_and_the_code_says_what_happened(self):
         runs = {}
         for name, config, args in (("Runs", "1000 3010", ()), ("NoProgram", None, ()), ("Nothing", "", ()),
-                                   ("Embeds", "1000", ("/Addrunsetup/Manifest",)), ("TooDeep", "1000", ())):
+                                   ("Embeds", "1000", ("/Addrunsetup/Manifest",)), ("TooDeep", "1000", ()),
+                                   ("NoPrefix", "1000", ())):
             # TooDeep: 8.3 names, too long for the manifest's path beside it; refused, with no box.
             folder = self.desktop.folder("TOODEEP" + "/LEVEL000" * 26 if name == "TooDeep" else "Hidden" + name)
             if config is None:
@@ -22,10 +23,12 @@ class DeploymentTool(winehost.DesktopCase):
             elif config:
                 Path(str(install_setup(folder, "setup.exe")) + ".cfg").write_text(config)
             (folder / "RUNsetup.exe.manifest").write_text('<assembly manifestVersion="1.0"/>')
-            runs[name] = run_as_tool(self.desktop, install_loader(folder, "RUNsetup.exe"), *args, hidden=True)
+            # NoPrefix: its window waits for nobody's hand where nobody sees it.
+            loader = install_loader(folder, "XYZsetup.exe" if name == "NoPrefix" else "RUNsetup.exe")
+            runs[name] = run_as_tool(self.desktop, loader, *args, hidden=True)
         codes = {name: exit_code() for name, exit_code in runs.items()}
         self.assertEqual({**codes, "NoProgram": None},
-                         {"Runs": 3010, "NoProgram": None, "Nothing": 2, "Embeds": 0, "TooDeep": 206})
+                         {"Runs": 3010, "NoProgram": None, "Nothing": 2, "Embeds": 0, "TooDeep": 206, "NoPrefix": 2})
         self.assertIn(codes["NoProgram"], winehost.NO_PROGRAM_CODES)
         self.assertTrue((self.desktop.drive_c / "HiddenEmbeds" / "RUNsetup_new.exe").exists(), "no copy written")
         self.assertEqual(self.desktop.windows(WINDOW), [], "a window showed on the visible desktop")

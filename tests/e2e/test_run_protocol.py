@@ -91,6 +91,36 @@ class RunProtocol(unittest.TestCase):
         self.assertEqual(setup_starts(setup), [])
         self.assertEqual(sorted(p.name for p in folder.iterdir()), ["RUNsetup.exe", "setup.exe", "setup.exe.cfg"])
 
+    def test_a_marker_that_is_a_link_to_a_file_elsewhere_is_neither_written_nor_deleted(self):
+        secret = self.desktop.folder("Elsewhere") / "secret.txt"
+        for moment in ("before the start", "while setup runs"):
+            with self.subTest(moment=moment):
+                secret.write_bytes(b"precious")
+                folder, loader, setup = self.lay_out("Linked " + moment, run_ms=3000)
+                if moment == "before the start":
+                    (folder / "done").symlink_to(secret)
+                exit_code = run_as_tool(self.desktop, loader)
+                if moment == "while setup runs":
+                    wait_until(lambda: setup_starts(setup), 90, what="the setup program to start")
+                    (folder / "done").symlink_to(secret)
+                self.assertEqual(exit_code(timeout=120), 0)
+                self.assertEqual(secret.read_bytes(), b"precious")
+                self.assertTrue((folder / "done").is_symlink(), "the link itself stays: it is no file of the folder")
+
+    def test_the_window_ends_with_its_runner_between_polls_and_a_marker_from_anyone_else_changes_nothing(self):
+        # Ends about 65 s in: the schedule polls from 60 to 62 s, then not until 70 s.
+        folder, loader, setup = self.lay_out("Between polls", run_ms="62000 3010")
+        exit_code = run_as_tool(self.desktop, loader)
+        self.desktop.wait_for_window(WINDOW, timeout=90)
+        wait_until(lambda: setup_starts(setup), 90, what="the setup program to start")
+        (folder / "done").write_bytes(b"anyone's")
+        seen, gone = self.desktop.watch_close(WINDOW, timeout=180)
+        end = winehost.log_time_ms(wait_until(lambda: setup_ends(setup), 30, what="the setup program's end")[0])
+        self.assertGreaterEqual(seen, end - 250, "the window closed before the setup program had ended")
+        self.assertLess(gone - end, winehost.POLL_MS + winehost.CLOSE_SLACK_MS, "it waited for a poll")
+        self.assertEqual(exit_code(timeout=60), 3010)
+        self.assertEqual(len(setup_starts(setup)), 1)
+
     def test_two_starts_close_together_run_the_setup_once(self):
         # The second start may reach the folder by another path: through a link
         # or a drive letter it is still the same file, so it waits with the first.

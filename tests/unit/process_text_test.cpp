@@ -97,6 +97,7 @@ TEST(EntryCheck, OnlyOnePlainFileByOneNameInTheFolderItself) {
     EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\drv\\done", folder, "done")) << "the folder part is the system's";
     EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv\\secret", folder, "done")) << "a link beside it";
     EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv2\\done", folder, "done"));
+    EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv_done", folder, "done")) << "a sibling, not the folder's own";
     EntryFacts plain{0x20, 1, true, "\\\\?\\C:\\Drv\\done"};
     EXPECT_TRUE(IsPlainEntry(plain, folder, "done"));
     EntryFacts linked = plain;

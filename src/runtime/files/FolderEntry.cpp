@@ -43,8 +43,8 @@ LONG CreateRelative(HANDLE folder, const Text& name, DWORD access, DWORD share, 
     InitializeObjectAttributes(&attributes, &counted.string, OBJ_CASE_INSENSITIVE, folder, nullptr);
     IO_STATUS_BLOCK io;
     return createFile(&file, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &io, nullptr,
-                      FILE_ATTRIBUTE_NORMAL, share, disposition,
-                      FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+                      FILE_ATTRIBUTE_NORMAL, share, disposition, FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
+                      nullptr, 0);
 }
 
 EntryFacts FactsOf(HANDLE file) {
