@@ -282,9 +282,10 @@ class ManifestMode(unittest.TestCase):
 
     def test_a_bound_copy_starts_its_setup_program_itself_there_and_refuses_the_mode(self):
         bound, plain = self.case_folder(), self.case_folder("_plain")
-        # The bound one on disk in another letter case: started by the held file's final path,
-        # it logs under the name that path gives it.
-        setups = {bound: install_setup(bound, "SETUP.exe"), plain: install_setup(plain, "Setup.exe")}
+        # The bound one is a link to the versioned file: started by the held file's final
+        # path, it logs under that file's name, not the link's.
+        setups = {bound: install_setup(bound, "Setup-1.0.exe"), plain: install_setup(plain, "Setup.exe")}
+        (bound / "Setup.exe").symlink_to("Setup-1.0.exe")
         for setup in setups.values():
             Path(str(setup) + ".cfg").write_text("500 env")
         self.assertEqual(self.embed_and_install(bound, ADMIN), 0)

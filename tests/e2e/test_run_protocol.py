@@ -93,18 +93,21 @@ class RunProtocol(unittest.TestCase):
 
     def test_a_marker_that_is_a_link_to_a_file_elsewhere_is_neither_written_nor_deleted(self):
         secret = self.desktop.folder("Elsewhere") / "secret.txt"
-        for moment in ("before the start", "while setup runs"):
+        for moment in ("before the start", "while setup runs", "dangling"):
             with self.subTest(moment=moment):
-                secret.write_bytes(b"precious")
+                secret.unlink(missing_ok=True)
+                if moment != "dangling":
+                    secret.write_bytes(b"precious")
                 folder, loader, setup = self.lay_out("Linked " + moment, run_ms=3000)
-                if moment == "before the start":
+                if moment != "while setup runs":
                     (folder / "done").symlink_to(secret)
                 exit_code = run_as_tool(self.desktop, loader)
                 if moment == "while setup runs":
                     wait_until(lambda: setup_starts(setup), 90, what="the setup program to start")
                     (folder / "done").symlink_to(secret)
                 self.assertEqual(exit_code(timeout=120), 0)
-                self.assertEqual(secret.read_bytes(), b"precious")
+                self.assertEqual(secret.read_bytes() if secret.exists() else None,
+                                 None if moment == "dangling" else b"precious", "nothing made through the link")
                 self.assertTrue((folder / "done").is_symlink(), "the link itself stays: it is no file of the folder")
 
     def test_the_window_ends_with_its_runner_between_polls_and_a_marker_from_anyone_else_changes_nothing(self):
