@@ -3,7 +3,8 @@ waits for setup.exe through the shell (scripts/bench/peer.nsi), on one Wine
 desktop, and prints one table: time from start to a visible window (median
 of warm runs), the executable's size, and CPU time while the setup program
 runs, each also as the ratio loader / peer. A bare window program is the
-floor for time to window. Then what binding costs: a bound and an unbound
+floor for time to window. Then where the loader's bytes go (its sections and
+largest symbols, scripts/size_report.py). Then what binding costs: a bound and an unbound
 run of one large setup program, beside `openssl dgst -sha256` of the same
 file (`benchmark.py binding` prints only that). Prints figures; asserts
 nothing (Wine, the machine's load and here an emulator add their own
@@ -20,6 +21,8 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+sys.path.insert(0, str(ROOT / "scripts"))
+import size_report  # noqa: E402
 import winehost  # noqa: E402
 
 SETUP_SIZES_MB = (500, 2048)
@@ -209,6 +212,9 @@ def main():
           f"{ms['loader'] / floor:.2f} x (goal: at most 1.10 x)")
     print("each run, ms: " + "; ".join(f"{p.name} " + " ".join(f"{1000 * t:.0f}" for t in p.times)
                                        for p in programs))
+    print(f"\nwhere the loader's bytes go (the peer has {size[peer.name]:,}, "
+          f"loader / peer {ratio(size['loader'], size[peer.name])}):")
+    size_report.report(winehost.LOADER, ROOT / "build" / "mingw" / "twin" / "prjLomdra.exe")
 
 
 if __name__ == "__main__":
