@@ -29,10 +29,11 @@ set(LOADER_WIN32_SOURCES
 
 # Small and self-contained: no exceptions or RTTI machinery, unused code
 # dropped, optimised across files at link time, everything linked statically
-# so only system DLLs are imported. The objects keep machine code beside the
+# so only system DLLs are imported, and none of the C runtime's start-up code
+# (src/main.cpp is the entry point). The objects keep machine code beside the
 # link-time form, so the Win32 tests can link them without it.
 set(LOADER_COMPILE_OPTIONS ${PROJECT_WARNINGS} -Os -flto -ffat-lto-objects -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
-set(LOADER_LINK_OPTIONS -flto -Os -static -Wl,--gc-sections)
+set(LOADER_LINK_OPTIONS -flto -Os -static -nostartfiles -Wl,--gc-sections)
 
 add_library(loader_core STATIC ${LOADER_PURE_SOURCES} ${LOADER_WIN32_SOURCES})
 target_include_directories(loader_core PUBLIC src)
@@ -45,7 +46,10 @@ target_compile_definitions(loader_core PUBLIC WINVER=0x0501 _WIN32_WINNT=0x0501 
 # largest symbols that make size lists.
 foreach(target prjLomdra prjLomdra_twin)
     add_executable(${target} WIN32 src/main.cpp resources/loader.rc)
-    target_link_libraries(${target} PRIVATE loader_core)
+    # msvcrt ahead of the system libraries that CMake adds: without the start
+    # files nothing pulls it in before the link-time optimisation, and this
+    # linker crashes when it first meets it in its rescan after that.
+    target_link_libraries(${target} PRIVATE loader_core msvcrt)
     target_compile_options(${target} PRIVATE ${LOADER_COMPILE_OPTIONS})
     target_link_options(${target} PRIVATE ${LOADER_LINK_OPTIONS})
 endforeach()
