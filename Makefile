@@ -20,7 +20,9 @@ size:
 	@bash scripts/size-report.sh dist/prjLomdra.exe
 
 # The loader against a peer installer: time to window, size, CPU while waiting;
-# then a bound run against an unbound one and `openssl dgst -sha256` (`benchmark.py binding`: only that).
+# the close delay after the setup program's end (`benchmark.py close`: only that), the size
+# breakdown, then a bound run against an unbound one and `openssl dgst -sha256`
+# (`benchmark.py binding`: only that).
 bench: build
 	@python3 scripts/benchmark.py
 

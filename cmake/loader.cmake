@@ -32,10 +32,11 @@ set(LOADER_WIN32_SOURCES
 
 # Small and self-contained: no exceptions or RTTI machinery, unused code
 # dropped, optimised across files at link time, everything linked statically
-# so only system DLLs are imported. The objects keep machine code beside the
+# so only system DLLs are imported, and none of the C runtime's start-up code
+# (src/main.cpp is the entry point). The objects keep machine code beside the
 # link-time form, so the Win32 tests can link them without it.
 set(LOADER_COMPILE_OPTIONS ${PROJECT_WARNINGS} -Os -flto -ffat-lto-objects -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
-set(LOADER_LINK_OPTIONS -flto -Os -static -s -Wl,--gc-sections)
+set(LOADER_LINK_OPTIONS -flto -Os -static -nostartfiles -Wl,--gc-sections)
 
 add_library(loader_core STATIC ${LOADER_PURE_SOURCES} ${LOADER_WIN32_SOURCES})
 target_include_directories(loader_core PUBLIC src)
@@ -44,12 +45,21 @@ target_include_directories(loader_core PRIVATE ${LAVA_PACK_DIR})
 add_dependencies(loader_core lava_pack)
 target_compile_definitions(loader_core PUBLIC WINVER=0x0501 _WIN32_WINNT=0x0501 WIN32_LEAN_AND_MEAN)
 
-add_executable(prjLomdra WIN32 src/main.cpp resources/loader.rc)
-target_link_libraries(prjLomdra PRIVATE loader_core)
-target_compile_options(prjLomdra PRIVATE ${LOADER_COMPILE_OPTIONS})
-target_link_options(prjLomdra PRIVATE ${LOADER_LINK_OPTIONS})
+# The loader, and its twin: the same link with its symbols kept, for the
+# largest symbols that make size lists.
+foreach(target prjLomdra prjLomdra_twin)
+    add_executable(${target} WIN32 src/main.cpp resources/loader.rc)
+    # msvcrt ahead of the system libraries that CMake adds: without the start
+    # files nothing pulls it in before the link-time optimisation, and this
+    # linker crashes when it first meets it in its rescan after that.
+    target_link_libraries(${target} PRIVATE loader_core msvcrt)
+    target_compile_options(${target} PRIVATE ${LOADER_COMPILE_OPTIONS})
+    target_link_options(${target} PRIVATE ${LOADER_LINK_OPTIONS})
+endforeach()
+target_link_options(prjLomdra PRIVATE -s)
 set(LOADER_OUTPUT_DIR ${CMAKE_SOURCE_DIR}/dist CACHE PATH "Where the loader is written")
 set_target_properties(prjLomdra PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${LOADER_OUTPUT_DIR})
+set_target_properties(prjLomdra_twin PROPERTIES OUTPUT_NAME prjLomdra RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/twin)
 
 # Same commit, same loader bytes: the linker stamps the PE header with
 # SOURCE_DATE_EPOCH (else the build time), here the commit's time unless the
@@ -79,6 +89,7 @@ add_custom_command(OUTPUT ${ICON_RESOURCE_FILES}
             ${CMAKE_SOURCE_DIR}/resources/app.ico ${ICON_RESOURCE_DIR}
     DEPENDS ${CMAKE_SOURCE_DIR}/resources/app.ico ${CMAKE_SOURCE_DIR}/resources/split_icon.py)
 target_include_directories(prjLomdra PRIVATE ${ICON_RESOURCE_DIR})
+target_include_directories(prjLomdra_twin PRIVATE ${ICON_RESOURCE_DIR})
 set_source_files_properties(resources/loader.rc PROPERTIES OBJECT_DEPENDS
     "${ICON_RESOURCE_FILES};${CMAKE_SOURCE_DIR}/resources/version.h;${CMAKE_SOURCE_DIR}/resources/prjLomdra.exe.manifest")
 

@@ -3,7 +3,11 @@ waits for setup.exe through the shell (scripts/bench/peer.nsi), on one Wine
 desktop, and prints one table: time from start to a visible window (median
 of warm runs), the executable's size, and CPU time while the setup program
 runs, each also as the ratio loader / peer. A bare window program is the
-floor for time to window. Then what binding costs: a bound and an unbound
+floor for time to window. Then the close delay: the program's end after its
+setup program's end, for setup programs that end in each phase of the
+loader's poll schedule, loader beside peer (`benchmark.py close` prints only
+that). Then where the loader's bytes go (its sections and largest symbols,
+scripts/size_report.py). Then what binding costs: a bound and an unbound
 run of one large setup program, beside `openssl dgst -sha256` of the same
 file (`benchmark.py binding` prints only that). Prints figures; asserts
 nothing (Wine, the machine's load and here an emulator add their own
@@ -20,6 +24,8 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+sys.path.insert(0, str(ROOT / "scripts"))
+import size_report  # noqa: E402
 import winehost  # noqa: E402
 
 SETUP_SIZES_MB = (500, 2048)
@@ -29,6 +35,10 @@ MANIFEST = ('<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion=
             '</security></trustInfo></assembly>')
 
 RUNS = 9  # warm runs of each program, after one run that warms Wine's caches
+# How long the setup program runs for each close delay: its end falls in each
+# phase of the loader's poll schedule (every tick, then a cycle every 4, 10
+# and 20 s), as the setup program starts about 2.2 s after the window.
+CLOSE_SETUP_SECONDS = (3, 30, 62, 205)
 CPU_SECONDS = 20
 PAUSE_MS = 200  # the loader's own pause before its window
 TICKS = os.sysconf("SC_CLK_TCK")
@@ -156,6 +166,53 @@ def binding_cost(desktop, size_mb):
     return {kind: [statistics.median(column) for column in zip(*each)] for kind, each in runs.items()}
 
 
+def close_delays(desktop, programs):
+    """Milliseconds from each setup program's end to its program's end (its
+    last process gone), by program name and setup run time; None where the
+    program ended before its setup program or not in time. All runs at once,
+    each in its own folder and under an image name of its own: they mostly
+    sleep, and one at a time would take twice the longest."""
+    pending = {}
+    for program in programs:
+        for seconds in CLOSE_SETUP_SECONDS:
+            # The loader runs the setup program its name gives; the peer runs setup.exe.
+            if program.image == "RUNsetup.exe":
+                image, setup_name = f"RUNsetup{seconds}.exe", f"setup{seconds}.exe"
+            else:
+                image, setup_name = f"{Path(program.image).stem}{seconds}.exe", "setup.exe"
+            folder = desktop.folder(f"close-{Path(image).stem}")
+            shutil.copyfile(program.exe, folder / image)
+            setup = winehost.install_setup(folder, setup_name, seconds * 1000)
+            desktop.start(folder / image)
+            pending[(program.name, seconds)] = (image, setup)
+    delays = {}
+    deadline = time.monotonic() + max(CLOSE_SETUP_SECONDS) + 600
+    while pending and time.monotonic() < deadline:
+        for key, (image, setup) in list(pending.items()):
+            if desktop.processes(image):
+                continue
+            gone = winehost.now_ms()
+            ends = winehost.setup_ends(setup)
+            delays[key] = gone - winehost.log_time_ms(ends[0]) if ends else None
+            del pending[key]
+        time.sleep(0.05)
+    for image, setup in pending.values():
+        desktop.end(image, setup.name)
+    return delays
+
+
+def print_close_delays(delays, programs):
+    print(f"\nclose delay: the program's end (its last process gone) after its setup program's end, ms "
+          f"(one run each, side by side; seen within about 100 ms)")
+    heads = ["setup program runs"] + [p.name.rjust(12) for p in programs]
+    print(" | ".join(heads))
+    print("-|-".join("-" * len(head) for head in heads))
+    for seconds in CLOSE_SETUP_SECONDS:
+        cells = [f"{seconds} s"] + [
+            "-" if delays.get((p.name, seconds)) is None else f"{delays[(p.name, seconds)]:,}" for p in programs]
+        print(" | ".join(cell.rjust(len(head)) for cell, head in zip(cells, heads)))
+
+
 def print_binding_costs(desktop):
     print(f"\nwhat a bound run adds, in seconds and (CPU seconds), median of {BINDING_RUNS}; "
           "goal: at most 1.5 x openssl dgst -sha256")
@@ -181,6 +238,10 @@ def main():
     loader = Program("loader", winehost.LOADER, "RUNsetup.exe", "Please wait...", True)
     peer = Program("peer (NSIS)", peer_exe, "peer.exe",
                    "Please wait while the installation procedure finishes...", True)
+    if sys.argv[1:] == ["close"]:
+        with winehost.WineDesktop() as desktop:
+            print_close_delays(close_delays(desktop, [loader, peer]), [loader, peer])
+        return
     bare = Program("bare window", winehost.FIXTURES / "barewindow.exe", "barewindow.exe", "Bare window", False)
     programs = [bare, loader, peer]
     with winehost.WineDesktop() as desktop:
@@ -194,6 +255,7 @@ def main():
             if program.waits:
                 program.cpu = cpu_while_waiting(desktop, program)
         print_binding_costs(desktop)
+        delays = close_delays(desktop, [loader, peer])
 
     ms = {p.name: 1000 * statistics.median(p.times) for p in programs}
     size = {p.name: Path(p.exe).stat().st_size for p in programs}
@@ -209,6 +271,10 @@ def main():
           f"{ms['loader'] / floor:.2f} x (goal: at most 1.10 x)")
     print("each run, ms: " + "; ".join(f"{p.name} " + " ".join(f"{1000 * t:.0f}" for t in p.times)
                                        for p in programs))
+    print_close_delays(delays, [loader, peer])
+    print(f"\nwhere the loader's bytes go (the peer has {size[peer.name]:,}, "
+          f"loader / peer {ratio(size['loader'], size[peer.name])}):")
+    size_report.report(winehost.LOADER, ROOT / "build" / "mingw" / "twin" / "prjLomdra.exe")
 
 
 if __name__ == "__main__":

@@ -30,6 +30,7 @@ i686-w64-mingw32-g++-posix  g++-mingw-w64-i686-posix
 i686-w64-mingw32-gcc-posix  gcc-mingw-w64-i686-posix
 i686-w64-mingw32-windres    binutils-mingw-w64-i686
 i686-w64-mingw32-objdump    binutils-mingw-w64-i686
+i686-w64-mingw32-nm         binutils-mingw-w64-i686
 -                           libgtest-dev
 -                           googletest
 python3                     python3

@@ -19,11 +19,12 @@ class LazyFunction {
 public:
     constexpr LazyFunction(const char* library, const char* name) : library_(library), name_(name) {}
 
-    // The function, or null when it cannot be found. Binding happens once.
+    // The function, or null when it cannot be found. Binding happens once:
+    // the library's name goes once tried.
     Fn Get() {
-        if (!tried_) {
-            tried_ = true;
+        if (library_) {
             HMODULE module = LoadSystemLibrary(library_);
+            library_ = nullptr;
             FARPROC proc = module ? ::GetProcAddress(module, name_) : nullptr;
             // Through a generic function pointer, so the cast says what it does.
             fn_ = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
@@ -39,8 +40,9 @@ public:
     }
 
 private:
+    // Three words and no flag of its own: these objects are nearly all of
+    // the loader's initialised data.
     const char* library_;
     const char* name_;
     Fn fn_ = nullptr;
-    bool tried_ = false;
 };
