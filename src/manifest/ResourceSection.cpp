@@ -268,7 +268,7 @@ bool SetResources(const unsigned char* image, size_t length, const Item* items, 
     if (rsrcIndex == none) return false;
     Section rsrc = SectionAt(image + headers.sections + 40 * rsrcIndex);
     // The headers it rewrites stay before the section it rebuilds.
-    if (rsrc.rawSize > kLargest || rsrc.raw > length - rsrc.rawSize ||
+    if (rsrc.rawSize > kLargest || rsrc.rawSize > length || rsrc.raw > length - rsrc.rawSize ||
         rsrc.raw < headers.sections + 40 * headers.sectionCount)
         return false;
     size_t rsrcEnd = size_t(rsrc.raw) + rsrc.rawSize;
