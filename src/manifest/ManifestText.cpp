@@ -26,6 +26,11 @@ Text ManifestNotWrittenMessage(const Text& copyPath, const Text& failure) {
     return copyPath + ": No copy was written. " + failure;
 }
 
+Text NtPathFor(const Text& path) {
+    bool unc = path.Left(2) == "\\\\";
+    return (unc ? "\\??\\UNC" : "\\??\\") + path.Mid(unc ? 1 : 0);
+}
+
 bool IsHeldByAnotherProgram(unsigned long errorCode) {
     switch (errorCode) {
     case 5:     // ERROR_ACCESS_DENIED: a file opened without delete sharing, being renamed over

@@ -22,6 +22,10 @@ Text ManifestEmptyMessage(const Text& manifestPath);
 // Says that no copy was written, and why.
 Text ManifestNotWrittenMessage(const Text& copyPath, const Text& failure);
 
+// The name the system's own calls take for a full path: "\??\C:\x", or
+// "\??\UNC\server\share\x" for "\\server\share\x".
+Text NtPathFor(const Text& path);
+
 // True for the system's error codes that mean another program (an on-access
 // scanner, an indexer) has the file open or mapped for a moment.
 bool IsHeldByAnotherProgram(unsigned long errorCode);

@@ -2,6 +2,7 @@
 
 #include "../binding/Binding.h"
 #include "../binding/ModBinding.h"
+#include "../runtime/files/FileHash.h"
 #include "../runtime/files/Files.h"
 #include "../runtime/platform/Err.h"
 #include "../runtime/platform/LazyFunction.h"
@@ -12,16 +13,16 @@
 #include "../shell/ModShell.h"
 #include "ManifestText.h"
 #include "PeImage.h"
+#include "ResourceSection.h"
 
-#include <stdlib.h>
+#include <winternl.h>
 
 namespace {
 
 constexpr int kManifestChannel = 1;
-constexpr WORD kManifestType = 24;  // RT_MANIFEST
-constexpr WORD kManifestName = 1;
-constexpr WORD kNeutralLanguage = 0;
-constexpr const char* kCannotOpenForUpdate = "The file could not be opened for a resource update";
+constexpr uint32_t kManifestType = 24;  // RT_MANIFEST
+constexpr uint32_t kManifestName = 1;
+constexpr uint32_t kNeutralLanguage = 0;
 // An on-access scanner reads a fresh executable for a moment, and whoever
 // opens it meanwhile meets a sharing or lock violation: such a step is tried
 // again for this long before it counts as failed.
@@ -31,9 +32,8 @@ constexpr DWORD kHeldPauseMs = 50;
 // packager, and the run has failed anyway.
 constexpr DWORD kDiscardRetryMs = 10000;
 
-LazyFunction<decltype(&::BeginUpdateResourceA)> g_beginUpdate("kernel32.dll", "BeginUpdateResourceA");
-LazyFunction<decltype(&::UpdateResourceA)> g_update("kernel32.dll", "UpdateResourceA");
-LazyFunction<decltype(&::EndUpdateResourceA)> g_endUpdate("kernel32.dll", "EndUpdateResourceA");
+LazyFunction<decltype(&::NtSetInformationFile)> g_setInformation("ntdll.dll", "NtSetInformationFile");
+LazyFunction<decltype(&::RtlNtStatusToDosError)> g_statusToError("ntdll.dll", "RtlNtStatusToDosError");
 
 // Opens the manifest on its channel and measures it; the caller closes the channel.
 bool OpenManifest(const Text& path, unsigned long& length) {
@@ -47,8 +47,8 @@ bool ReadManifest(const Text& path, Text& bytes) {
     return ok;
 }
 
-bool RaiseUpdateFailure(const char* what) {
-    Err::RaiseSystem(::GetLastError(), what);
+bool RaiseFailure(DWORD code, const Text& what) {
+    Err::RaiseSystem(code, what);
     return false;
 }
 
@@ -65,111 +65,103 @@ bool RetryWhileHeld(Step step, DWORD retryMs = kHeldRetryMs) {
     return true;
 }
 
-// Reads the whole file open on handle, lets edit change the bytes and return
-// their new length, and writes the result back.
-bool EditImage(HANDLE file, size_t (*edit)(unsigned char*, size_t)) {
-    DWORD length = ::GetFileSize(file, nullptr);
-    if (length == INVALID_FILE_SIZE) return false;
-    unsigned char* image = static_cast<unsigned char*>(malloc(length ? length : 1));
-    if (!image) return false;
+// The loader's own bytes, through one handle.
+bool ReadLoader(const Text& path, ByteBlock& image) {
+    UniqueFileHandle file = OpenSharingOnlyReads(path);
+    DWORD length = file.Valid() ? ::GetFileSize(file.Get(), nullptr) : INVALID_FILE_SIZE;
     DWORD done = 0;
-    bool ok = ::ReadFile(file, image, length, &done, nullptr) && done == length;
-    if (ok) {
-        DWORD edited = static_cast<DWORD>(edit(image, length));
-        ok = ::SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 && ::WriteFile(file, image, edited, &done, nullptr) &&
-             done == edited && ::SetEndOfFile(file);
-    }
-    free(image);
-    return ok;
+    return (length != INVALID_FILE_SIZE && image.Allocate(length) &&
+            ::ReadFile(file.Get(), image.data, length, &done, nullptr) && done == length) ||
+           RaiseFailure(::GetLastError(), "Cannot read " + path);
 }
 
-UniqueFileHandle OpenExclusive(const Text& path) {
-    return UniqueFileHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+// The whole copy, before a byte of it is written: the loader without its
+// signature (the packager signs the copy), with the manifest and the record
+// set and a checksum of its own. A record carried over from the loader
+// itself is marked unbound.
+bool EmbedResources(const Text& loaderPath, ByteBlock& loader, const Text& manifest, const Text& binding,
+                    ByteBlock& copy) {
+    Text record = binding.empty() && ModBinding::CarriesBinding() ? Text(kUnboundRecord) : binding;
+    const ResourceSection::Item items[] = {
+        {nullptr, kManifestType, kManifestName, kNeutralLanguage, manifest.data(),
+         static_cast<uint32_t>(manifest.length())},
+        {kBindingResourceType, 0, kBindingResourceName, kNeutralLanguage, record.data(),
+         static_cast<uint32_t>(record.length())},
+    };
+    size_t length = PeImage::DropCertificateTable(loader.data, loader.length);
+    return (ResourceSection::SetResources(loader.data, length, items, record.empty() ? 1 : 2, copy) &&
+            PeImage::UpdateChecksum(copy.data, copy.length)) ||
+           RaiseFailure(ERROR_BAD_FORMAT, "The resources of " + loaderPath + " could not be rewritten");
+}
+
+// The copy in the making, created new: never a file that a name planted in
+// its place (a link, a hard link) leads to.
+UniqueFileHandle CreatePartial(const Text& path) {
+    return UniqueFileHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// The update rewrites the file and needs it to itself. Claiming it first
-// names the usual causes (missing, in use, read-only) with the system's code.
-// A signed loader's copy also loses its signature here: the update would keep
-// the old certificate table behind a stale directory entry, and the copy must
-// be a clean unsigned file for the packager to sign.
-bool ClaimForUpdate(const Text& copyPath) {
-    UniqueFileHandle file = OpenExclusive(copyPath);
-    if (!file.Valid()) return RaiseUpdateFailure(kCannotOpenForUpdate);
-    return EditImage(file.Get(), PeImage::DropCertificateTable) ||
-           RaiseUpdateFailure("The old signature could not be removed");
-}
-
-// The resource update leaves the header's checksum as it was. A copy left
-// with a stale one is no finished copy: the failure is reported.
-bool FixChecksum(const Text& copyPath) {
-    const char* failure = "The checksum could not be written";
-    UniqueFileHandle file = OpenExclusive(copyPath);
-    if (!file.Valid()) return RaiseUpdateFailure(failure);
-    auto update = [](unsigned char* image, size_t length) {
-        PeImage::UpdateChecksum(image, length);
-        return length;
-    };
-    return EditImage(file.Get(), update) || RaiseUpdateFailure(failure);
-}
-
-// Wine's resource update fails without a code while another program holds
-// the file: an exclusive open then asks the file itself.
-bool RaiseResourceFailure(const Text& copyPath, const char* what) {
+// Removes the name a run cut short left (a name only: what a link leads to
+// stays), then creates the copy in the making.
+bool MakePartial(const Text& path, UniqueFileHandle& partial) {
+    bool removed = ::DeleteFileA(path.c_str());
     DWORD code = ::GetLastError();
-    if (code == ERROR_SUCCESS && !OpenExclusive(copyPath).Valid()) code = ::GetLastError();
-    Err::RaiseSystem(code, what);
-    return false;
-}
-
-// Binds the copy (record not empty), or leaves it unbound: a record carried
-// over from the loader itself is overwritten.
-bool WriteBindingResource(HANDLE session, const Text& record) {
-    auto update = g_update.GetOrRaise();
-    if (record.empty() && !ModBinding::CarriesBinding()) return true;
-    Text data = record.empty() ? Text(kUnboundRecord) : record;
-    return (update && update(session, kBindingResourceType, MAKEINTRESOURCEA(kBindingResourceName), kNeutralLanguage,
-                             const_cast<char*>(data.data()), static_cast<DWORD>(data.length()))) ||
-           RaiseUpdateFailure("The binding could not be written");
-}
-
-bool WriteManifestResource(const Text& copyPath, const Text& bytes, const Text& binding) {
-    auto beginUpdate = g_beginUpdate.GetOrRaise();
-    auto update = g_update.GetOrRaise();
-    auto endUpdate = g_endUpdate.GetOrRaise();
-    if (!beginUpdate || !update || !endUpdate || !ClaimForUpdate(copyPath)) return false;
-
-    HANDLE session = beginUpdate(copyPath.c_str(), FALSE);
-    if (!session) return RaiseResourceFailure(copyPath, kCannotOpenForUpdate);
-    if (!update(session, MAKEINTRESOURCEA(kManifestType), MAKEINTRESOURCEA(kManifestName), kNeutralLanguage,
-                const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.length()))) {
-        RaiseUpdateFailure("The manifest resource could not be added");
-        endUpdate(session, TRUE);  // discard: nothing half-written
-        return false;
+    if (removed || code == ERROR_FILE_NOT_FOUND) {
+        partial = CreatePartial(path);
+        if (partial.Valid()) return true;
+        code = ::GetLastError();
+        // A file deleted while another program holds it keeps its name until
+        // that program lets go; Wine then answers that it exists.
+        if (removed && code == ERROR_FILE_EXISTS) code = ERROR_SHARING_VIOLATION;
     }
-    if (!WriteBindingResource(session, binding)) {
-        endUpdate(session, TRUE);
-        return false;
+    return RaiseFailure(code, "Cannot create " + path);
+}
+
+bool WriteWhole(HANDLE file, const ByteBlock& bytes, const Text& path) {
+    // A full disk may first take part of a write, then refuse the rest with its reason.
+    DWORD done = 0;
+    for (size_t at = 0; at < bytes.length; at += done)
+        if (!::WriteFile(file, bytes.data + at, static_cast<DWORD>(bytes.length - at), &done, nullptr) || !done)
+            return RaiseFailure(::GetLastError(), "Cannot write " + path);
+    // On disk before it takes its name.
+    return ::FlushFileBuffers(file) || RaiseFailure(::GetLastError(), "Cannot write " + path);
+}
+
+// Gives the file open on handle the name path, replacing an earlier file:
+// through the handle, so that it is the file written, whatever its old name
+// leads to by now.
+bool RenameByHandle(HANDLE file, const Text& from, const Text& path) {
+    auto setInformation = g_setInformation.GetOrRaise();
+    auto toError = g_statusToError.GetOrRaise();
+    if (!setInformation || !toError) return false;
+    Text name = NtPathFor(path);
+    int units = ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), static_cast<int>(name.length()), nullptr, 0);
+    ByteBlock block;
+    DWORD code = ERROR_NOT_ENOUGH_MEMORY;
+    if (units > 0 && block.Allocate(sizeof(FILE_RENAME_INFORMATION) + sizeof(WCHAR) * units)) {
+        auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(block.data);
+        info->ReplaceIfExists = TRUE;
+        info->FileNameLength = static_cast<ULONG>(units) * sizeof(WCHAR);
+        ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), static_cast<int>(name.length()), info->FileName, units);
+        IO_STATUS_BLOCK io;
+        NTSTATUS status = setInformation(file, &io, info, static_cast<ULONG>(block.length), FileRenameInformation);
+        if (status >= 0) return true;
+        code = toError(status);
     }
-    if (!endUpdate(session, FALSE)) return RaiseResourceFailure(copyPath, "The resources could not be written");
-    return FixChecksum(copyPath);
+    return RaiseFailure(code, "Cannot rename " + from + " to " + path);
 }
 
-[[noreturn]] void Finish(const Text& message, unsigned long exitCode) {
-    App::ShowMessage(message);
-    App::EndProcess(exitCode);
+// Deletes the file open on handle once it is closed.
+void DiscardByHandle(HANDLE file) {
+    auto setInformation = g_setInformation.Get();
+    FILE_DISPOSITION_INFORMATION disposition = {TRUE};
+    IO_STATUS_BLOCK io;
+    if (setInformation) setInformation(file, &io, &disposition, sizeof disposition, FileDispositionInformation);
 }
 
-ModManifest::EmbedResult EmbedManifestBytes(const Text& bytes, const Text& copyPath, const Text& binding) {
-    // Updating with no data would delete the copy's manifest instead.
-    if (bytes.empty()) return ModManifest::EmbedResult::Empty;
-    // Every step of the update can be run again on the copy it left.
-    bool written = RetryWhileHeld([&] { return WriteManifestResource(copyPath, bytes, binding); });
-    return written ? ModManifest::EmbedResult::Embedded : ModManifest::EmbedResult::UpdateFailed;
-}
-
-// Removes the copy in the making, keeping the failure that ended it raised.
-void DiscardPartial(const Text& partialPath) {
+// Removes what a run cut short left under the copy's name in the making,
+// keeping the failure that ended this run raised.
+void DiscardLeftover(const Text& partialPath) {
     unsigned long number = Err::Number();
     // A copy: a failed delete below overwrites the error it refers to.
     Text description = Err::Description();  // NOLINT(performance-unnecessary-copy-initialization)
@@ -177,14 +169,30 @@ void DiscardPartial(const Text& partialPath) {
     Err::Raise(number, description);
 }
 
+[[noreturn]] void Finish(const Text& message, unsigned long exitCode) {
+    App::ShowMessage(message);
+    App::EndProcess(exitCode);
+}
+
 }  // namespace
 
 namespace ModManifest {
 
-EmbedResult EmbedManifest(const Text& executablePath, const Text& copyPath, const Text& binding) {
-    Text bytes;
-    if (!ReadManifest(executablePath + ".manifest", bytes)) return EmbedResult::ReadFailed;
-    return EmbedManifestBytes(bytes, copyPath, binding);
+bool WriteCopy(const ManifestFiles& files, const Text& manifest, const Text& binding) {
+    ByteBlock loader, copy;
+    if (!ReadLoader(files.loader, loader) || !EmbedResources(files.loader, loader, manifest, binding, copy))
+        return false;
+    UniqueFileHandle partial;
+    if (!RetryWhileHeld([&] { return MakePartial(files.partial, partial); })) {
+        DiscardLeftover(files.partial);
+        return false;
+    }
+    // Only a finished copy takes the copy's name, replacing an earlier one.
+    if (WriteWhole(partial.Get(), copy, files.partial) &&
+        RetryWhileHeld([&] { return RenameByHandle(partial.Get(), files.partial, files.copy); }))
+        return true;
+    DiscardByHandle(partial.Get());
+    return false;
 }
 
 void RunManifestMode() {
@@ -199,7 +207,8 @@ void RunManifestMode() {
     if (!manifestFound || !loaderFound) Finish(kManifestNotFound, ExitCode::kFileNotFound);
 
     // Read before the copy is made, so that an unreadable or empty manifest,
-    // or an elevating one with nothing to bind, leaves nothing written.
+    // or an elevating one with nothing to bind, leaves nothing written. The
+    // bytes whose elevation request decided the binding are the ones embedded.
     Text manifest, binding, boundLine;
     if (!ReadManifest(files.manifest, manifest)) ReportUntrappedFailure();
     if (manifest.empty()) Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
@@ -212,22 +221,8 @@ void RunManifestMode() {
     case ModBinding::BindResult::Bound:
         break;
     }
-    if (!RetryWhileHeld([&] { return Files::Copy(files.loader, files.partial); })) {
-        DiscardPartial(files.partial);  // a copy cut short by a full disk
-        ReportUntrappedFailure();
-    }
-    // A loader kept read-only (from a disc or version control) passes the bit
-    // on to its copy, which the update must rewrite.
-    DWORD attributes = ::GetFileAttributesA(files.partial.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        ::SetFileAttributesA(files.partial.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-
-    // The bytes whose elevation request decided the binding are the ones embedded.
-    EmbedResult result = EmbedManifestBytes(manifest, files.partial, binding);
-    // Only now, finished, does the copy take its name, replacing an earlier one.
-    if (result == EmbedResult::Embedded && RetryWhileHeld([&] { return Files::Move(files.partial, files.copy); }))
+    if (WriteCopy(files, manifest, binding))
         Finish(ManifestSuccessMessage(folder, name) + boundLine, ExitCode::kSuccess);
-    DiscardPartial(files.partial);
     // Never success: whatever stands under the copy's name is not this run's.
     Finish(ManifestNotWrittenMessage(files.copy, Err::Description()), ExitCode::OfFailure(Err::Number()));
 }

@@ -2,17 +2,15 @@
 
 namespace {
 
+using PeImage::Le16;
+using PeImage::Le32;
+using PeImage::PutLe32;
+
 constexpr unsigned kPe32Magic = 0x10B;
 constexpr size_t kChecksumField = 64;  // within the optional header
 constexpr size_t kDirectoryCountField = 92;
 constexpr size_t kDirectories = 96;
 constexpr unsigned kSecurityDirectory = 4;
-
-unsigned Le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-unsigned long Le32(const unsigned char* p) { return Le16(p) | (static_cast<unsigned long>(Le16(p + 2)) << 16); }
-void PutLe32(unsigned char* p, unsigned long v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 // Offset of the optional header of a 32-bit PE image, or 0 when it is none.
 size_t OptionalHeader(const unsigned char* image, size_t length) {
@@ -26,6 +24,17 @@ size_t OptionalHeader(const unsigned char* image, size_t length) {
 }  // namespace
 
 namespace PeImage {
+
+bool FindHeaders(const unsigned char* image, size_t length, Headers& headers) {
+    size_t optional = OptionalHeader(image, length);
+    if (!optional) return false;
+    size_t optionalSize = Le16(image + optional - 4);
+    headers = {optional, Le32(image + optional + kDirectoryCountField), optional + optionalSize,
+               Le16(image + optional - 18)};
+    // A count the header has no room for would put the section table inside the directories.
+    return optionalSize >= kDirectories && headers.directories <= (optionalSize - kDirectories) / 8 &&
+           headers.sections <= length && (length - headers.sections) / 40 >= headers.sectionCount;
+}
 
 size_t DropCertificateTable(unsigned char* image, size_t length) {
     size_t optional = OptionalHeader(image, length);

@@ -73,15 +73,26 @@ def pe_checksum(image):
 
 
 class Tries:
-    """Counts, through inotify, the closes of one file opened to write (kind 8)
-    or not (16): Wine opens the file for every try, also one its sharing refuses."""
+    """Counts the loader's tries at a step that another program's hold refuses.
+    A delete of the copy in the making, through inotify: Wine opens the file
+    (without writing) for every try, also one its sharing refuses. A rename by
+    handle opens nothing, so in the loader's Wine trace (trace+file, written to
+    the file that trace() gives): NtSetInformationFile with class 10."""
 
-    def __init__(self, path, kind):
-        self.name, self.libc, self.seen = Path(path).name.encode(), ctypes.CDLL(None), 0
-        self.fd = self.libc.inotify_init1(os.O_NONBLOCK)
-        self.libc.inotify_add_watch(self.fd, str(Path(path).parent).encode(), kind)
+    def __init__(self, path=None):
+        self.name, self.libc, self.seen, self.fd = Path(path or ".").name.encode(), ctypes.CDLL(None), 0, None
+        if path:
+            self.fd = self.libc.inotify_init1(os.O_NONBLOCK)
+            self.libc.inotify_add_watch(self.fd, str(Path(path).parent).encode(), 16)  # IN_CLOSE_NOWRITE
+        self.log = tempfile.TemporaryFile(mode="w+", errors="replace")
+
+    def trace(self):
+        return self.log
 
     def count(self):
+        if self.fd is None:
+            self.log.seek(0)
+            return sum(1 for line in self.log if "NtSetInformationFile" in line and line.rstrip().endswith(",0x0000000a)"))
         try:
             data = os.read(self.fd, 65536)
         except BlockingIOError:
@@ -92,6 +103,11 @@ class Tries:
             self.seen += data[at + 16:at + 16 + length].rstrip(b"\0") == self.name
             at += 16 + length
         return self.seen
+
+    def close(self):
+        if self.fd is not None:
+            os.close(self.fd)
+        self.log.close()
 
 
 def folder_listing(folder):
@@ -124,16 +140,20 @@ class ManifestMode(unittest.TestCase):
     def wait_for_exit(self, image, timeout=90):
         wait_until(lambda: not self.desktop.processes(image), timeout, what=f"{image} to end")
 
-    def run_with_box(self, loader, *args, during=None):
+    def run_with_box(self, loader, *args, during=None, trace=None):
         """Starts the loader, calls during (if given) while it works, reads
         the message box it shows, presses OK and waits for the loader to end;
-        returns what the box showed."""
+        returns what the box showed. With trace (a file), the loader's file
+        calls are traced into it."""
         report = self.tools / (Path(loader).parent.name + ".box")
         report.unlink(missing_ok=True)
         # A box left up by a case that failed would be read in place of the next one.
         self.addCleanup(self.desktop.end, Path(loader).name)
         reader = self.desktop.wine([self.win(self.tools / "boxreader.exe"), self.win(report), BOX, "180"])
-        self.desktop.start(loader, *args)
+        if trace:
+            self.addCleanup(setattr, self.desktop, "env", self.desktop.env)
+            self.desktop.env = dict(self.desktop.env, WINEDEBUG="-all,trace+file")
+        self.desktop.start(loader, *args, stderr_file=trace or subprocess.DEVNULL)
         if during:
             during()
         window = self.desktop.wait_for_window(BOX, timeout=180)
@@ -517,9 +537,9 @@ class ManifestMode(unittest.TestCase):
 
     def test_a_scanner_holding_the_copy_is_waited_out_and_past_the_retry_leaves_no_copy(self):
         # Held before the mode starts, let go once the loader has been refused
-        # twice: the earlier copy (the rename waits) or the copy in the making
-        # (the update waits). Or held past the update's retry (2 s) and let go
-        # 4 s into the wait (up to 10 s) to remove it.
+        # twice: the earlier copy (the rename of the finished copy waits) or
+        # what a run cut short left (its removal waits). Or held past the
+        # retry (2 s) and let go 4 s into the wait (up to 10 s) to remove it.
         for name, sharing in (("_new.exe", "none"), ("_new.exe.tmp", "readwrite"), ("_new.exe.tmp", "nodelete")):
             with self.subTest(name=name, sharing=sharing):
                 folder = self.case_folder(name.replace(".", "") + sharing)
@@ -529,23 +549,21 @@ class ManifestMode(unittest.TestCase):
                 partial.write_bytes(b"left by a run that was cut short")
                 release = self.hold(folder / (LOADER_NAME + name), sharing)
                 loader = winehost.LOADER.read_bytes()
-                # A rename or delete opens the copy in the making without writing, the update with.
-                tries = Tries(partial, 8 if sharing == "readwrite" else 16)
+                tries = Tries(None if name == "_new.exe" else partial)
+                self.addCleanup(tries.close)
 
                 def come_to_it():
-                    # The copy has landed, or stands finished (its checksum written) for the rename;
-                    # or the loader has ended, giving up too soon: its box tells.
-                    came = ((lambda b: MANIFEST in b and pe_checksum(b) != pe_checksum(loader)) if name == "_new.exe"
-                            else (lambda b: b == loader))
-                    wait_until(lambda: self.desktop.windows(BOX) or (partial.exists() and came(partial.read_bytes())),
-                               120, what="the loader to come to the held file")
-                    refused = tries.count() + 2
-                    wait_until(lambda: self.desktop.windows(BOX) or tries.count() >= refused, 120,
+                    # The copy stands finished (its checksum written) for the rename; or the
+                    # loader has ended, giving up too soon: its box tells.
+                    finished = lambda: partial.exists() and pe_checksum(partial.read_bytes()) != pe_checksum(loader)
+                    wait_until(lambda: self.desktop.windows(BOX) or name != "_new.exe" or finished(), 120,
+                               what="the loader to come to the held file")
+                    wait_until(lambda: self.desktop.windows(BOX) or tries.count() >= 2, 120,
                                what="the loader to be refused twice")
                     time.sleep(4 if sharing == "nodelete" else 0)
                     release()
-                    os.close(tries.fd)
-                text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH, during=come_to_it)
+                text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH, during=come_to_it,
+                                         trace=tries.trace() if name == "_new.exe" else None)
                 self.assertFalse(partial.exists(), "the copy in the making is removed")
                 if sharing == "nodelete":
                     self.assertTrue(text.startswith(self.win(copy) + ": No copy was written. "), text)
@@ -563,14 +581,14 @@ class ManifestMode(unittest.TestCase):
         judged = LEVEL.format('"asInvoker"').encode()
         manifest.write_bytes(judged)
         partial.write_bytes(b"left by a run that was cut short")
-        release = self.hold(partial, "none")  # the copy over it waits, the manifest read and judged
-        tries = Tries(partial, 8)
+        release = self.hold(partial, "none")  # its removal waits, the manifest read and judged
+        tries = Tries(partial)
+        self.addCleanup(tries.close)
 
         def change_it():
-            wait_until(lambda: tries.count() >= 2, 120, what="the copy to be refused twice")
+            wait_until(lambda: tries.count() >= 2, 120, what="the removal to be refused twice")
             manifest.write_bytes(LEVEL.format('"requireAdministrator"').encode())
             release()
-            os.close(tries.fd)
         text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH, during=change_it)
         self.assertTrue(text.endswith(SUCCESS_TAIL), text)
         self.assertEqual(resource_bytes(folder / (LOADER_NAME + "_new.exe"), 24, 1, 0), judged)
@@ -590,14 +608,15 @@ class ManifestMode(unittest.TestCase):
         self.assertEqual(sorted(p.name for p in folder.iterdir()),
                          [LOADER_NAME + ".exe", LOADER_NAME + ".exe.manifest"])
 
-    def test_a_resource_update_that_fails_is_reported_never_as_success_and_leaves_no_copy(self):
+    def test_a_copy_in_the_making_held_elsewhere_is_reported_never_as_success_and_leaves_no_copy(self):
         folder = self.case_folder()
         (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
         copy, partial = folder / (LOADER_NAME + "_new.exe"), folder / (LOADER_NAME + "_new.exe.tmp")
         copy.write_bytes(b"earlier copy")
         partial.write_bytes(b"left by a run that was cut short")
-        # Another program keeps the copy in the making open, sharing it for
-        # reading and writing: the copy over it succeeds, the resource update cannot.
+        # Another program keeps what a run cut short left open, sharing it for
+        # everything: its delete succeeds, but its name stays until the holder
+        # lets go, and no new copy can be made under it.
         release = self.hold(partial, "readwrite")
         try:
             text = self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH)

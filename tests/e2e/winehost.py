@@ -169,9 +169,9 @@ class WineDesktop:
         self.wine(["reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/t", "REG_SZ", "/d",
                    version, "/f"]).wait(timeout=60 * SLOW)
 
-    def wine(self, args, cwd=None):
+    def wine(self, args, cwd=None, stderr_file=subprocess.DEVNULL):
         """Starts a Windows program (a path or a builtin command) under Wine."""
-        return self._spawn(["wine", *[str(a) for a in args]], cwd=cwd)
+        return self._spawn(["wine", *[str(a) for a in args]], cwd=cwd, stderr_file=stderr_file)
 
     def run_console(self, exe, *args, timeout=600):
         """Runs a console program to its end; returns (exit code, its output)."""
@@ -189,10 +189,10 @@ class WineDesktop:
             out.seek(0)
             return code, out.read()
 
-    def start(self, exe, *args):
+    def start(self, exe, *args, stderr_file=subprocess.DEVNULL):
         """Starts a program the way Explorer would: from its own folder."""
         exe = Path(exe)
-        return self.wine([self.windows_path(exe), *args], cwd=exe.parent)
+        return self.wine([self.windows_path(exe), *args], cwd=exe.parent, stderr_file=stderr_file)
 
     def processes(self, image_name):
         """Ids of live processes of this prefix whose image is image_name."""

@@ -85,7 +85,8 @@ private:
         for (uint32_t i = 0; i < count; ++i) {
             uint32_t id = Le32(bytes_, dir + 16 + i * 8);
             uint32_t target = Le32(bytes_, dir + 20 + i * 8);
-            Require(!(id & kHighBit), "resource named by a string");
+            Require(!(id & kHighBit) || level == 0, "resource named by a string");
+            if (level == 0) typeName_ = id & kHighBit ? Name(id & ~kHighBit) : "";
             Require(((target & kHighBit) != 0) == (level < 2), "resource tree is not type, name, language");
             ids_[level] = id;
             if (level < 2) {
@@ -96,12 +97,22 @@ private:
             size_t entry = root_ + target;
             uint32_t size = Le32(bytes_, entry + 4);
             auto data = bytes_.begin() + FileOffset(Le32(bytes_, entry), size);
-            resources_.push_back({ids_[0], ids_[1], ids_[2], Bytes(data, data + size)});
+            resources_.push_back(
+                {typeName_, typeName_.empty() ? ids_[0] : 0, ids_[1], ids_[2], Bytes(data, data + size)});
         }
+    }
+
+    std::string Name(uint32_t offset) const {
+        size_t at = InDirectory(offset, 2);
+        std::string name;
+        for (uint32_t i = 0, length = Le16(bytes_, at); i < length; ++i)
+            name += char(Le16(bytes_, InDirectory(offset + 2 + 2 * i, 2)));
+        return name;
     }
 
     const Bytes& bytes_;
     std::vector<Section> sections_;
+    std::string typeName_;
     size_t root_ = 0;
     uint32_t rootSize_ = 0;
     uint32_t ids_[3] = {};
@@ -125,5 +136,31 @@ Bytes ReadFile(const std::string& path) {
 }
 
 std::vector<Resource> ReadResources(const Bytes& image) { return Reader(image).Read(); }
+
+Bytes SharedTablesImage() {
+    const uint32_t count = 30, table = 16 + 8 * count, section = 0x200, rva = 0x1000;
+    Bytes image(section + 3 * table + 17);
+    auto put16 = [&](size_t at, uint32_t v) { image[at] = uint8_t(v), image[at + 1] = uint8_t(v >> 8); };
+    auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF), put16(at + 2, v >> 16); };
+    const uint32_t resources = uint32_t(image.size()) - section;
+    image[0] = 'M', image[1] = 'Z';
+    put32(0x3C, 0x40);
+    put32(0x40, 0x4550);
+    put16(0x46, 1);     // one section
+    put16(0x54, 0xE0);  // optional header size
+    put16(0x58, 0x10B);
+    put32(0x58 + 32, 0x1000), put32(0x58 + 36, 0x200);  // section and file alignment
+    put32(0x58 + 92, 16);
+    put32(0x58 + 112, rva), put32(0x58 + 116, resources);
+    put32(0x138 + 8, resources), put32(0x138 + 12, rva), put32(0x138 + 16, resources), put32(0x138 + 20, section);
+    for (uint32_t level = 0; level < 3; ++level) {
+        size_t at = section + level * table;
+        put16(at + 14, count);
+        for (uint32_t i = 0; i < count; ++i)
+            put32(at + 16 + 8 * i, i + 1), put32(at + 20 + 8 * i, (level < 2 ? 0x80000000u : 0) + (level + 1) * table);
+    }
+    put32(section + 3 * table, rva + 3 * table + 16), put32(section + 3 * table + 4, 1);
+    return image;
+}
 
 }  // namespace pe

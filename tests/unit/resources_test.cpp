@@ -242,30 +242,8 @@ TEST(PeResourceReader, RejectsTruncatedFilesAndNonExecutables) {
     EXPECT_THROW(pe::ReadResources(pe::ReadFile(SourceFile("app.ico"))), pe::FormatError);
 }
 
-// A resource tree whose every entry points at the same table below it: a few
-// hundred bytes that would list count^3 resources.
 TEST(PeResourceReader, RejectsTablesThatAreReachedTwice) {
-    const uint32_t count = 30, table = 16 + 8 * count, section = 0x200, rva = 0x1000;
-    Bytes image(section + 3 * table + 17);
-    auto put16 = [&](size_t at, uint32_t v) { image[at] = uint8_t(v), image[at + 1] = uint8_t(v >> 8); };
-    auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF), put16(at + 2, v >> 16); };
-    const uint32_t resources = uint32_t(image.size()) - section;
-    image[0] = 'M', image[1] = 'Z';
-    put32(0x3C, 0x40);
-    put32(0x40, 0x4550);
-    put16(0x46, 1);     // one section
-    put16(0x54, 0xE0);  // optional header size
-    put16(0x58, 0x10B);
-    put32(0x58 + 92, 16);
-    put32(0x58 + 112, rva), put32(0x58 + 116, resources);
-    put32(0x138 + 8, resources), put32(0x138 + 12, rva), put32(0x138 + 16, resources), put32(0x138 + 20, section);
-    for (uint32_t level = 0; level < 3; ++level) {
-        size_t at = section + level * table;
-        put16(at + 14, count);
-        for (uint32_t i = 0; i < count; ++i)
-            put32(at + 16 + 8 * i, i + 1), put32(at + 20 + 8 * i, (level < 2 ? 0x80000000u : 0) + (level + 1) * table);
-    }
-    put32(section + 3 * table, rva + 3 * table + 16), put32(section + 3 * table + 4, 1);
+    Bytes image = pe::SharedTablesImage();
     EXPECT_THROW(pe::ReadResources(image), pe::FormatError);
 }
 

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "binding/Binding.h"
 #include "manifest/ModManifest.h"
 #include "runtime/platform/Err.h"
 #include "win32_fixture.h"
@@ -24,48 +25,30 @@ Text AwkwardManifest() {
     return bytes + "\r\n<assembly/>\r\n";
 }
 
-Text WholeFile(const Text& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return Text();
-    DWORD size = GetFileSize(file, nullptr);
-    char* buffer = new char[size + 1];
-    DWORD read = 0;
-    ::ReadFile(file, buffer, size, &read, nullptr);
-    CloseHandle(file);
-    Text bytes(buffer, read);
-    delete[] buffer;
-    return bytes;
-}
-
-bool AddResource(const Text& exe, WORD type, WORD name, WORD language, const Text& bytes) {
-    HANDLE update = BeginUpdateResourceA(exe.c_str(), FALSE);
-    if (!update) return false;
-    bool ok = UpdateResourceA(update, MAKEINTRESOURCEA(type), MAKEINTRESOURCEA(name), language,
-                              const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.length()));
-    return EndUpdateResourceA(update, !ok) && ok;
-}
-
 BOOL CALLBACK CountLanguage(HMODULE, LPCSTR, LPCSTR, WORD, LONG_PTR count) {
     ++*reinterpret_cast<size_t*>(count);
     return TRUE;
 }
 
-// The resources of an executable, read back as a data file.
+// The resources of an executable, found as the system finds them in an image
+// it has mapped and relocated (the test program already holds the address
+// the copy asks for).
 class Resources {
 public:
-    explicit Resources(const Text& exe) : module_(LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+    explicit Resources(const Text& exe) : module_(LoadLibraryExA(exe.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES)) {}
     ~Resources() {
         if (module_) FreeLibrary(module_);
     }
     bool Loaded() const { return module_ != nullptr; }
 
     // The bytes of one resource; "(missing)" when there is none.
-    Text Bytes(WORD type, WORD name, WORD language) const {
-        HRSRC found = FindResourceExA(module_, MAKEINTRESOURCEA(type), MAKEINTRESOURCEA(name), language);
+    Text Bytes(LPCSTR type, WORD name, WORD language) const {
+        HRSRC found = FindResourceExA(module_, type, MAKEINTRESOURCEA(name), language);
         if (!found) return "(missing)";
         HGLOBAL data = LoadResource(module_, found);
         return Text(static_cast<const char*>(LockResource(data)), SizeofResource(module_, found));
     }
+    Text Bytes(WORD type, WORD name, WORD language) const { return Bytes(MAKEINTRESOURCEA(type), name, language); }
 
     // How many language variants one type and name has.
     size_t LanguageCount(WORD type, WORD name) const {
@@ -79,6 +62,8 @@ private:
     HMODULE module_;
 };
 
+bool Exists(const Text& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 }  // namespace
 
 class ManifestEmbedding : public Win32Folder {
@@ -86,81 +71,53 @@ protected:
     void SetUp() override {
         Win32Folder::SetUp();
         Err::Clear();
-        // A real executable as the loader copy, carrying a manifest of its own
-        // and resources that must survive the update.
-        copy_ = Path("RUNsetup_new.exe");
-        ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\fakesetup.exe").c_str(), copy_.c_str(), FALSE));
-        Text oldManifest = "<old manifest/>";
-        while (oldManifest.length() < 4096) oldManifest += "<!-- longer than the new one -->";
-        ASSERT_TRUE(AddResource(copy_, kManifestType, 1, kNeutral, oldManifest));
-        ASSERT_TRUE(AddResource(copy_, 10 /* RT_RCDATA */, 7, kNeutral, "kept, neutral"));
-        ASSERT_TRUE(AddResource(copy_, 10, 8, kEnglishUs, Text("kept\0english", 12)));
-        loader_ = Path("RUNsetup.exe");
+        files_ = ManifestFilesFor(folder_, "RUNsetup");
+        ASSERT_TRUE(CopyFileA(kBuiltLoader.c_str(), files_.loader.c_str(), FALSE));
     }
 
-    Text WriteManifest(const Text& bytes) { return MakeFile("RUNsetup.exe.manifest", FILE_ATTRIBUTE_NORMAL, bytes); }
-
-    Text copy_;
-    Text loader_;
+    const Text kBuiltLoader = ProgramFolder() + "\\prjLomdra.exe";
+    ManifestFiles files_;
 };
 
-TEST_F(ManifestEmbedding, EmbedsTheBytesUnchangedReplacingTheOldManifestAndKeepingEveryOtherResource) {
-    Text manifest = AwkwardManifest();
-    WriteManifest(manifest);
+TEST_F(ManifestEmbedding, TheCopyLoadsWithTheManifestUnchangedItsRecordAndEveryOtherResource) {
+    // Too large for the room the built loader leaves before its relocations.
+    Text manifest = AwkwardManifest(), record = "SetupLoaderBinding test\r\n";
+    while (manifest.length() < 4096) manifest += "<!-- longer than the old one -->";
+    // A planted hard link under the name of the copy in the making leads to a file that stays as it is.
+    Text outside = MakeFile("outside.txt", FILE_ATTRIBUTE_NORMAL, "not the loader's");
+    ASSERT_TRUE(CreateHardLinkA(files_.partial.c_str(), outside.c_str(), nullptr));
 
-    ASSERT_EQ(ModManifest::EmbedManifest(loader_, copy_), ModManifest::EmbedResult::Embedded)
-        << Err::Description().c_str();
+    ASSERT_TRUE(ModManifest::WriteCopy(files_, manifest, record)) << Err::Description().c_str();
 
-    Resources copy(copy_);
+    Resources copy(files_.copy), loader(kBuiltLoader);
     ASSERT_TRUE(copy.Loaded());
-    Text embedded = copy.Bytes(kManifestType, 1, kNeutral);
-    EXPECT_EQ(embedded.length(), manifest.length());
-    EXPECT_EQ(embedded, manifest);
+    EXPECT_EQ(copy.Bytes(kManifestType, 1, kNeutral), manifest);
     EXPECT_EQ(copy.LanguageCount(kManifestType, 1), 1u) << "the old manifest stays beside the new one";
-    EXPECT_EQ(copy.Bytes(10, 7, kNeutral), Text("kept, neutral"));
-    EXPECT_EQ(copy.Bytes(10, 8, kEnglishUs), Text("kept\0english", 12));
-    EXPECT_EQ(WholeFile(Path("RUNsetup.exe.manifest")), manifest) << "the manifest file itself is only read";
+    EXPECT_EQ(copy.Bytes(kBindingResourceType, kBindingResourceName, kNeutral), record);
+    for (WORD icon = 30001; icon <= 30006; ++icon)
+        EXPECT_EQ(copy.Bytes(3, icon, kNeutral), loader.Bytes(3, icon, kNeutral));
+    EXPECT_EQ(copy.Bytes(14, 1, kNeutral), loader.Bytes(14, 1, kNeutral));
+    EXPECT_EQ(copy.Bytes(16, 1, kEnglishUs), loader.Bytes(16, 1, kEnglishUs));
+    EXPECT_NE(loader.Bytes(16, 1, kEnglishUs), Text("(missing)"));
+    EXPECT_EQ(ReadFile("outside.txt"), Text("not the loader's"));
+    EXPECT_FALSE(Exists(files_.partial));
 }
 
-TEST_F(ManifestEmbedding, AnEmptyManifestIsRefusedAndTheCopyKeepsItsManifest) {
-    Text before = WholeFile(copy_);
-    WriteManifest("");
-    EXPECT_EQ(ModManifest::EmbedManifest(loader_, copy_), ModManifest::EmbedResult::Empty);
-    EXPECT_EQ(WholeFile(copy_), before);
+TEST_F(ManifestEmbedding, ALoaderItCannotRewriteIsAFailureThatWritesNothing) {
+    Text notExecutable = MakeFile("RUNsetup.exe", FILE_ATTRIBUTE_NORMAL, "plain text, no PE header");
+    EXPECT_FALSE(ModManifest::WriteCopy(files_, AwkwardManifest(), ""));
+    EXPECT_NE(strstr(Err::Description().c_str(), "could not be rewritten"), nullptr) << Err::Description().c_str();
+    EXPECT_FALSE(Exists(files_.copy) || Exists(files_.partial));
 }
 
-TEST_F(ManifestEmbedding, AMissingManifestIsAReadFailureThatNamesTheManifest) {
-    Text before = WholeFile(copy_);
-    EXPECT_EQ(ModManifest::EmbedManifest(loader_, copy_), ModManifest::EmbedResult::ReadFailed);
-    EXPECT_NE(strstr(Err::Description().c_str(), "RUNsetup.exe.manifest"), nullptr) << Err::Description().c_str();
-    EXPECT_EQ(WholeFile(copy_), before);
-}
-
-TEST_F(ManifestEmbedding, ACopyThatCannotBeUpdatedIsAFailureThatGivesTheCause) {
-    WriteManifest(AwkwardManifest());
-    Text notExecutable = MakeFile("notes_new.exe", FILE_ATTRIBUTE_NORMAL, "plain text, no PE header");
-    EXPECT_EQ(ModManifest::EmbedManifest(loader_, notExecutable), ModManifest::EmbedResult::UpdateFailed);
-    EXPECT_NE(strstr(Err::Description().c_str(), "resource update"), nullptr) << Err::Description().c_str();
-    EXPECT_EQ(strstr(Err::Description().c_str(), "(error 0)"), nullptr) << Err::Description().c_str();
-    EXPECT_EQ(WholeFile(notExecutable), Text("plain text, no PE header"));
-
-    Err::Clear();
-    EXPECT_EQ(ModManifest::EmbedManifest(loader_, Path("missing_new.exe")), ModManifest::EmbedResult::UpdateFailed);
-    EXPECT_NE(strstr(Err::Description().c_str(), "(error 2)"), nullptr) << Err::Description().c_str();
-    EXPECT_EQ(GetFileAttributesA(Path("missing_new.exe").c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(ManifestEmbedding, ACopyHeldOpenElsewhereIsAnUpdateFailureNotASilentSuccess) {
-    WriteManifest(AwkwardManifest());
-    // Shared for reading and writing, so a copy over it succeeds, but the
-    // resource update needs the file to itself.
-    HANDLE held = CreateFileA(copy_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+TEST_F(ManifestEmbedding, AnEarlierCopyHeldOpenStaysAndTheCopyInTheMakingGoes) {
+    MakeFile("RUNsetup_new.exe", FILE_ATTRIBUTE_NORMAL, "earlier");
+    HANDLE held = CreateFileA(files_.copy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    ModManifest::EmbedResult result = ModManifest::EmbedManifest(loader_, copy_);
+    bool written = ModManifest::WriteCopy(files_, AwkwardManifest(), "");
     CloseHandle(held);
-    EXPECT_EQ(result, ModManifest::EmbedResult::UpdateFailed);
-    EXPECT_NE(strstr(Err::Description().c_str(), "(error 32)"), nullptr) << Err::Description().c_str();
-    Resources copy(copy_);
-    EXPECT_NE(copy.Bytes(kManifestType, 1, kNeutral), AwkwardManifest());
+    EXPECT_FALSE(written);
+    EXPECT_NE(strstr(Err::Description().c_str(), "(error 5)"), nullptr) << Err::Description().c_str();
+    EXPECT_EQ(ReadFile("RUNsetup_new.exe"), Text("earlier"));
+    EXPECT_FALSE(Exists(files_.partial));
 }

@@ -135,20 +135,4 @@ bool Delete(const Text& path) {
     return true;
 }
 
-bool Copy(const Text& from, const Text& to) {
-    if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) {
-        Err::RaiseSystem(::GetLastError(), Text("Cannot copy ") + from + " to " + to);
-        return false;
-    }
-    return true;
-}
-
-bool Move(const Text& from, const Text& to) {
-    if (!::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        Err::RaiseSystem(::GetLastError(), Text("Cannot rename ") + from + " to " + to);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace Files

@@ -30,9 +30,5 @@ bool Attributes(const Text& path, unsigned long& attributes);
 // nothing raised, otherwise.
 bool FileWriteTime(const Text& path, uint64_t& time);
 bool Delete(const Text& path);
-// Copies a file, replacing an existing destination.
-bool Copy(const Text& from, const Text& to);
-// Renames a file, replacing an existing destination; on disk before it returns.
-bool Move(const Text& from, const Text& to);
 
 }  // namespace Files
