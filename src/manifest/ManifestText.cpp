@@ -26,9 +26,8 @@ Text ManifestNotWrittenMessage(const Text& copyPath, const Text& failure) {
     return copyPath + ": No copy was written. " + failure;
 }
 
-Text NtPathFor(const Text& path) {
-    bool unc = path.Left(2) == "\\\\";
-    return (unc ? "\\??\\UNC" : "\\??\\") + path.Mid(unc ? 1 : 0);
+Text ManifestLinkedMessage(const Text& manifestPath) {
+    return manifestPath + ": The manifest file is a link or has a second name elsewhere; nothing was embedded.";
 }
 
 bool IsHeldByAnotherProgram(unsigned long errorCode) {

@@ -22,9 +22,8 @@ Text ManifestEmptyMessage(const Text& manifestPath);
 // Says that no copy was written, and why.
 Text ManifestNotWrittenMessage(const Text& copyPath, const Text& failure);
 
-// The name the system's own calls take for a full path: "\??\C:\x", or
-// "\??\UNC\server\share\x" for "\\server\share\x".
-Text NtPathFor(const Text& path);
+// A manifest that is a link or another file's second name: nothing is read through it.
+Text ManifestLinkedMessage(const Text& manifestPath);
 
 // True for the system's error codes that mean another program (an on-access
 // scanner, an indexer) has the file open or mapped for a moment.

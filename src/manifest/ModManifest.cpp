@@ -2,24 +2,25 @@
 
 #include "../binding/Binding.h"
 #include "../binding/ModBinding.h"
+#include "../protocol/LauncherName.h"
 #include "../runtime/files/FileHash.h"
-#include "../runtime/files/Files.h"
+#include "../runtime/files/FolderEntry.h"
 #include "../runtime/platform/Err.h"
 #include "../runtime/platform/LazyFunction.h"
 #include "../runtime/platform/UniqueHandle.h"
+#include "../runtime/platform/WideText.h"
 #include "../runtime/process/App.h"
 #include "../runtime/process/ExitCodes.h"
 #include "../runtime/process/Kernel.h"
+#include "../runtime/text/AnsiPath.h"
+#include "../runtime/text/ProcessText.h"
 #include "../shell/ModShell.h"
 #include "ManifestText.h"
 #include "PeImage.h"
 #include "ResourceSection.h"
 
-#include <winternl.h>
-
 namespace {
 
-constexpr int kManifestChannel = 1;
 constexpr uint32_t kManifestType = 24;  // RT_MANIFEST
 constexpr uint32_t kManifestName = 1;
 constexpr uint32_t kNeutralLanguage = 0;
@@ -32,19 +33,9 @@ constexpr DWORD kHeldPauseMs = 50;
 // packager, and the run has failed anyway.
 constexpr DWORD kDiscardRetryMs = 10000;
 
-LazyFunction<decltype(&::NtSetInformationFile)> g_setInformation("ntdll.dll", "NtSetInformationFile");
-LazyFunction<decltype(&::RtlNtStatusToDosError)> g_statusToError("ntdll.dll", "RtlNtStatusToDosError");
-
-// Opens the manifest on its channel and measures it; the caller closes the channel.
-bool OpenManifest(const Text& path, unsigned long& length) {
-    return Files::OpenForBinaryRead(kManifestChannel, path) && Files::Length(kManifestChannel, length);
-}
-
-bool ReadManifest(const Text& path, Text& bytes) {
-    unsigned long length = 0;
-    bool ok = OpenManifest(path, length) && Files::ReadFromStart(kManifestChannel, length, bytes);
-    Files::Close(kManifestChannel);
-    return ok;
+[[noreturn]] void Finish(const Text& message, unsigned long exitCode) {
+    App::ShowMessage(message);
+    App::EndProcess(exitCode);
 }
 
 bool RaiseFailure(DWORD code, const Text& what) {
@@ -65,14 +56,12 @@ bool RetryWhileHeld(Step step, DWORD retryMs = kHeldRetryMs) {
     return true;
 }
 
-// The loader's own bytes, through one handle.
-bool ReadLoader(const Text& path, ByteBlock& image) {
-    UniqueFileHandle file = OpenSharingOnlyReads(path);
-    DWORD length = file.Valid() ? ::GetFileSize(file.Get(), nullptr) : INVALID_FILE_SIZE;
+// The whole file open on file, read from its start.
+bool ReadWhole(HANDLE file, ByteBlock& bytes) {
+    DWORD length = ::GetFileSize(file, nullptr);
     DWORD done = 0;
-    return (length != INVALID_FILE_SIZE && image.Allocate(length) &&
-            ::ReadFile(file.Get(), image.data, length, &done, nullptr) && done == length) ||
-           RaiseFailure(::GetLastError(), "Cannot read " + path);
+    return length != INVALID_FILE_SIZE && ::SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+           bytes.Allocate(length) && ::ReadFile(file, bytes.data, length, &done, nullptr) && done == length;
 }
 
 // The whole copy, before a byte of it is written: the loader without its
@@ -94,27 +83,23 @@ bool EmbedResources(const Text& loaderPath, ByteBlock& loader, const Text& manif
            RaiseFailure(ERROR_BAD_FORMAT, "The resources of " + loaderPath + " could not be rewritten");
 }
 
-// The copy in the making, created new: never a file that a name planted in
-// its place (a link, a hard link) leads to.
-UniqueFileHandle CreatePartial(const Text& path) {
-    return UniqueFileHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 // Removes the name a run cut short left (a name only: what a link leads to
-// stays), then creates the copy in the making.
-bool MakePartial(const Text& path, UniqueFileHandle& partial) {
-    bool removed = ::DeleteFileA(path.c_str());
+// stays), then creates the copy in the making new, in the held folder: never
+// a file that a name planted in its place (a link, a hard link) leads to.
+bool MakePartial(const ModManifest::CopyPlace& place, const Text& partialPath, UniqueFileHandle& partial) {
+    bool removed = ::DeleteFileW(WideText(PrefixedPath(JoinPath(place.folderPath, place.partialName))).c_str());
     DWORD code = ::GetLastError();
     if (removed || code == ERROR_FILE_NOT_FOUND) {
-        partial = CreatePartial(path);
+        unsigned long error = 0;
+        partial = OpenFolderEntry(place.folder, place.partialName, GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                  EntryOpen::New, error);
         if (partial.Valid()) return true;
-        code = ::GetLastError();
+        code = error;
         // A file deleted while another program holds it keeps its name until
-        // that program lets go; Wine then answers that it exists.
-        if (removed && code == ERROR_FILE_EXISTS) code = ERROR_SHARING_VIOLATION;
+        // that program lets go; the system then answers that it exists.
+        if (removed && (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)) code = ERROR_SHARING_VIOLATION;
     }
-    return RaiseFailure(code, "Cannot create " + path);
+    return RaiseFailure(code, "Cannot create " + partialPath);
 }
 
 bool WriteWhole(HANDLE file, const ByteBlock& bytes, const Text& path) {
@@ -127,71 +112,76 @@ bool WriteWhole(HANDLE file, const ByteBlock& bytes, const Text& path) {
     return ::FlushFileBuffers(file) || RaiseFailure(::GetLastError(), "Cannot write " + path);
 }
 
-// Gives the file open on handle the name path, replacing an earlier file:
-// through the handle, so that it is the file written, whatever its old name
-// leads to by now.
-bool RenameByHandle(HANDLE file, const Text& from, const Text& path) {
-    auto setInformation = g_setInformation.GetOrRaise();
-    auto toError = g_statusToError.GetOrRaise();
-    if (!setInformation || !toError) return false;
-    Text name = NtPathFor(path);
-    int units = ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), static_cast<int>(name.length()), nullptr, 0);
-    ByteBlock block;
-    DWORD code = ERROR_NOT_ENOUGH_MEMORY;
-    if (units > 0 && block.Allocate(sizeof(FILE_RENAME_INFORMATION) + sizeof(WCHAR) * units)) {
-        auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(block.data);
-        info->ReplaceIfExists = TRUE;
-        info->FileNameLength = static_cast<ULONG>(units) * sizeof(WCHAR);
-        ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), static_cast<int>(name.length()), info->FileName, units);
-        IO_STATUS_BLOCK io;
-        NTSTATUS status = setInformation(file, &io, info, static_cast<ULONG>(block.length), FileRenameInformation);
-        if (status >= 0) return true;
-        code = toError(status);
-    }
-    return RaiseFailure(code, "Cannot rename " + from + " to " + path);
-}
-
-// Deletes the file open on handle once it is closed.
-void DiscardByHandle(HANDLE file) {
-    auto setInformation = g_setInformation.Get();
-    FILE_DISPOSITION_INFORMATION disposition = {TRUE};
-    IO_STATUS_BLOCK io;
-    if (setInformation) setInformation(file, &io, &disposition, sizeof disposition, FileDispositionInformation);
+// Gives the finished copy its name, replacing an earlier one: through its
+// handle and relative to the held folder, so that it is the file written that
+// takes the name in that folder, whatever names lead to by now.
+bool RenameInto(const ModManifest::CopyPlace& place, HANDLE partial, const Text& from, const Text& to) {
+    unsigned long error = 0;
+    return RenameOpenFile(partial, place.folder, place.copyName, error) ||
+           RaiseFailure(error, "Cannot rename " + from + " to " + to);
 }
 
 // Removes what a run cut short left under the copy's name in the making,
 // keeping the failure that ended this run raised.
-void DiscardLeftover(const Text& partialPath) {
+void DiscardLeftover(const ModManifest::CopyPlace& place, const Text& partialPath) {
     unsigned long number = Err::Number();
     // A copy: a failed delete below overwrites the error it refers to.
     Text description = Err::Description();  // NOLINT(performance-unnecessary-copy-initialization)
-    RetryWhileHeld([&] { return Files::Delete(partialPath); }, kDiscardRetryMs);
+    WideText name(PrefixedPath(JoinPath(place.folderPath, place.partialName)));
+    RetryWhileHeld(
+        [&] {
+            return ::DeleteFileW(name.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND ||
+                   RaiseFailure(::GetLastError(), "Cannot delete " + partialPath);
+        },
+        kDiscardRetryMs);
     Err::Raise(number, description);
 }
 
-[[noreturn]] void Finish(const Text& message, unsigned long exitCode) {
-    App::ShowMessage(message);
-    App::EndProcess(exitCode);
+// The manifest beside the loader, read through one handle when it is one
+// plain file of the folder: a link would embed whatever file it leads to.
+bool ReadManifest(const ModManifest::CopyPlace& place, const ManifestFiles& files, Text& manifest) {
+    unsigned long error = 0;
+    UniqueFileHandle file =
+        OpenFolderEntry(place.folder, place.manifestName, GENERIC_READ, FILE_SHARE_READ, EntryOpen::Existing, error);
+    if (error == kNotPlainEntry) Finish(ManifestLinkedMessage(files.manifest), kNotPlainEntry);
+    ByteBlock bytes;
+    if (!file.Valid() || !ReadWhole(file.Get(), bytes))
+        return RaiseFailure(error ? error : ::GetLastError(), "Cannot read " + files.manifest);
+    manifest = Text(reinterpret_cast<const char*>(bytes.data), bytes.length);
+    return true;
 }
 
 }  // namespace
 
 namespace ModManifest {
 
-bool WriteCopy(const ManifestFiles& files, const Text& manifest, const Text& binding) {
+CopyPlace OwnPlace() {
+    CopyPlace place;
+    ModulePath self, folder;
+    SplitModulePath(App::ExecutablePath(), self);
+    place.folder = App::HeldFolder();
+    place.folderPath = SplitModulePath(App::FinalPath(), folder) ? folder.folder : PrefixedPath(self.folder);
+    place.loader = App::HeldExecutable();
+    place.manifestName = self.baseName + ".exe.manifest";
+    place.copyName = self.baseName + "_new.exe";
+    place.partialName = place.copyName + ".tmp";
+    return place;
+}
+
+bool WriteCopy(const ManifestFiles& files, const CopyPlace& place, const Text& manifest, const Text& binding) {
     ByteBlock loader, copy;
-    if (!ReadLoader(files.loader, loader) || !EmbedResources(files.loader, loader, manifest, binding, copy))
-        return false;
+    if (!ReadWhole(place.loader, loader)) return RaiseFailure(::GetLastError(), "Cannot read " + files.loader);
+    if (!EmbedResources(files.loader, loader, manifest, binding, copy)) return false;
     UniqueFileHandle partial;
-    if (!RetryWhileHeld([&] { return MakePartial(files.partial, partial); })) {
-        DiscardLeftover(files.partial);
+    if (!RetryWhileHeld([&] { return MakePartial(place, files.partial, partial); })) {
+        DiscardLeftover(place, files.partial);
         return false;
     }
     // Only a finished copy takes the copy's name, replacing an earlier one.
     if (WriteWhole(partial.Get(), copy, files.partial) &&
-        RetryWhileHeld([&] { return RenameByHandle(partial.Get(), files.partial, files.copy); }))
+        RetryWhileHeld([&] { return RenameInto(place, partial.Get(), files.partial, files.copy); }))
         return true;
-    DiscardByHandle(partial.Get());
+    DeleteOpenFile(partial.Get());
     return false;
 }
 
@@ -205,12 +195,18 @@ void RunManifestMode() {
     VBool manifestFound = ModShell::FileExists(files.manifest);
     VBool loaderFound = ModShell::FileExists(files.loader);
     if (!manifestFound || !loaderFound) Finish(kManifestNotFound, ExitCode::kFileNotFound);
+    // Every file of the mode is reached through the folder the process holds.
+    CopyPlace place = OwnPlace();
+    if (place.folder == INVALID_HANDLE_VALUE) {
+        RaiseFailure(App::HeldFolderError(), "Cannot hold the folder " + folder);
+        ReportUntrappedFailure();
+    }
 
     // Read before the copy is made, so that an unreadable or empty manifest,
     // or an elevating one with nothing to bind, leaves nothing written. The
     // bytes whose elevation request decided the binding are the ones embedded.
     Text manifest, binding, boundLine;
-    if (!ReadManifest(files.manifest, manifest)) ReportUntrappedFailure();
+    if (!ReadManifest(place, files, manifest)) ReportUntrappedFailure();
     if (manifest.empty()) Finish(ManifestEmptyMessage(files.manifest), ExitCode::kInvalidData);
     switch (ModBinding::BindCopy(manifest, binding, boundLine)) {
     case ModBinding::BindResult::NoTarget:
@@ -221,7 +217,7 @@ void RunManifestMode() {
     case ModBinding::BindResult::Bound:
         break;
     }
-    if (WriteCopy(files, manifest, binding))
+    if (WriteCopy(files, place, manifest, binding))
         Finish(ManifestSuccessMessage(folder, name) + boundLine, ExitCode::kSuccess);
     // Never success: whatever stands under the copy's name is not this run's.
     Finish(ManifestNotWrittenMessage(files.copy, Err::Description()), ExitCode::OfFailure(Err::Number()));

@@ -11,7 +11,7 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 UniqueFileHandle OpenMarker(const OwnFolder& folder, DWORD access, EntryOpen how) {
     unsigned long error = 0;
     if (folder.handle == INVALID_HANDLE_VALUE) return UniqueFileHandle();
-    return OpenFolderEntry(folder.handle, folder.path, kMarkerName, access, kShareAll, how, error);
+    return OpenFolderEntry(folder.handle, kMarkerName, access, kShareAll, how, error);
 }
 
 }  // namespace

@@ -215,14 +215,16 @@ class ManifestMode(unittest.TestCase):
         copy.write_bytes(b"EARLIER COPY " * (2 * winehost.LOADER.stat().st_size // 13))
         manifest.write_bytes(MANIFEST)
 
-        self.assertTrue(self.run_with_box(loader, SWITCH).endswith(SUCCESS_TAIL))
+        text = self.run_with_box(loader, SWITCH)
+        self.assertTrue(text.endswith(SUCCESS_TAIL), text)
         self.assertNotIn(b"EARLIER COPY", copy.read_bytes())
         self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
         first_size = copy.stat().st_size
 
         shorter = '<?xml version="1.0"?><assembly manifestVersion="1.0"/>\r\n'.encode()
         manifest.write_bytes(shorter)
-        self.assertTrue(self.run_with_box(loader, SWITCH).endswith(SUCCESS_TAIL))
+        text = self.run_with_box(loader, SWITCH)
+        self.assertTrue(text.endswith(SUCCESS_TAIL), text)
         self.assertEqual(resource_bytes(copy, 24, 1, 0), shorter)
         self.assertLessEqual(copy.stat().st_size, first_size)
         self.assertEqual(other_resources(copy), other_resources(winehost.LOADER))
@@ -234,7 +236,8 @@ class ManifestMode(unittest.TestCase):
         loader = folder / (LOADER_NAME + ".exe")
         (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
         loader.chmod(0o444)
-        self.assertTrue(self.run_with_box(loader, SWITCH).endswith(SUCCESS_TAIL))
+        text = self.run_with_box(loader, SWITCH)
+        self.assertTrue(text.endswith(SUCCESS_TAIL), text)
         copy = folder / (LOADER_NAME + "_new.exe")
         self.assertEqual(resource_bytes(copy, 24, 1, 0), MANIFEST)
         self.assertTrue(copy.stat().st_mode & 0o200, "the copy is left writable for signing")
@@ -249,7 +252,8 @@ class ManifestMode(unittest.TestCase):
         old_table = loader.read_bytes()[signing.security_directory(loader)[0]:]
         (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
 
-        self.assertTrue(self.run_with_box(loader, SWITCH).endswith(SUCCESS_TAIL))
+        text = self.run_with_box(loader, SWITCH)
+        self.assertTrue(text.endswith(SUCCESS_TAIL), text)
 
         copy = folder / (LOADER_NAME + "_new.exe")
         self.assertEqual(signing.security_directory(copy), (0, 0))
@@ -438,6 +442,21 @@ class ManifestMode(unittest.TestCase):
                 self.assertEqual(self.run_with_box(loader, SWITCH), NOT_FOUND)
                 self.assertEqual(folder_listing(loader.parent), before)
 
+    def test_a_manifest_that_is_a_link_is_refused_and_nothing_is_read_through_it(self):
+        secret = self.desktop.folder(self._testMethodName[5:] + "_elsewhere") / "secret.xml"
+        secret.write_bytes(ADMIN)
+        for kind, plant in (("symlink", os.symlink), ("hard link", os.link)):
+            with self.subTest(kind=kind):
+                folder = self.case_folder("_" + kind.replace(" ", ""))
+                install_setup(folder, "Setup.exe")
+                manifest = folder / (LOADER_NAME + ".exe.manifest")
+                plant(secret, manifest)
+                self.assertEqual(self.run_with_box(folder / (LOADER_NAME + ".exe"), SWITCH),
+                                 self.win(manifest) + ": The manifest file is a link or has a second name elsewhere; "
+                                 "nothing was embedded.")
+                self.assertEqual(run_as_tool(self.desktop, folder / (LOADER_NAME + ".exe"), SWITCH, hidden=True)(), 1920)
+                self.assertEqual(sorted(p.name for p in folder.glob(LOADER_NAME + "_new*")), [])
+
     def test_an_empty_manifest_is_refused_and_nothing_is_written(self):
         folder = self.case_folder()
         manifest = folder / (LOADER_NAME + ".exe.manifest")
@@ -456,7 +475,8 @@ class ManifestMode(unittest.TestCase):
         self.assertEqual(len(self.win(loader)), 255)
         (folder / (LOADER_NAME + ".exe.manifest")).write_bytes(MANIFEST)
         # The message names the copy by the folder's 8.3 form.
-        self.assertTrue(self.run_with_box(loader, SWITCH).endswith(SUCCESS_TAIL))
+        text = self.run_with_box(loader, SWITCH)
+        self.assertTrue(text.endswith(SUCCESS_TAIL), text)
         self.assertEqual(resource_bytes(folder / (LOADER_NAME + "_new.exe"), 24, 1, 0), MANIFEST)
 
     def test_a_folder_whose_8_3_form_is_too_long_too_is_named_in_a_message(self):

@@ -15,16 +15,12 @@ const char kMarkerBytes[] = "\"done\"\r\n";
 
 }  // namespace
 
-// The test's folder as the loader holds its own: a handle, and its final
-// path (empty: as on a system that tells none, where only the open's refusal
-// of links and the link count guard).
+// The test's folder as the loader holds its own.
 class HeldTestFolder {
 public:
-    HeldTestFolder(const Text& path, bool byFinalPath)
+    explicit HeldTestFolder(const Text& path)
         : handle_(CreateFileW(WideText(path).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {
-        unsigned long error = 0;
-        if (byFinalPath) FinalPathOf(handle_.Get(), own_.path, error);
         own_.handle = handle_.Get();
     }
     const OwnFolder& own() const { return own_; }
@@ -35,39 +31,35 @@ private:
 };
 
 TEST_F(Win32Folder, CompletionMarkerIsExactlyEightBytesReplacesAnOldOneAndGoes) {
-    for (bool byFinalPath : {false, true}) {
-        HeldTestFolder folder(folder_, byFinalPath);
-        WriteCompletionMarker(folder.own());
-        EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
-        MakeFile("done", FILE_ATTRIBUTE_NORMAL, "a much longer earlier content");
-        WriteCompletionMarker(folder.own());
-        EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
-        uint64_t time = 0;
-        EXPECT_TRUE(CompletionMarkerTime(folder.own(), time) && time != 0);
-        EXPECT_TRUE(DeleteCompletionMarker(folder.own()));
-        EXPECT_FALSE(CompletionMarkerTime(folder.own(), time)) << byFinalPath;
-    }
+    HeldTestFolder folder(folder_);
+    WriteCompletionMarker(folder.own());
+    EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
+    MakeFile("done", FILE_ATTRIBUTE_NORMAL, "a much longer earlier content");
+    WriteCompletionMarker(folder.own());
+    EXPECT_TRUE(ReadFile("done") == Text(kMarkerBytes));
+    uint64_t time = 0;
+    EXPECT_TRUE(CompletionMarkerTime(folder.own(), time) && time != 0);
+    EXPECT_TRUE(DeleteCompletionMarker(folder.own()));
+    EXPECT_FALSE(CompletionMarkerTime(folder.own(), time));
 }
 
 TEST_F(Win32Folder, AFolderNamedDoneIsNeitherWrittenNorDeletedNorTakenForTheMarker) {
     MakeFolder("done");  // empty: a delete by handle would take it
-    for (bool byFinalPath : {false, true}) {
-        HeldTestFolder folder(folder_, byFinalPath);
-        Err::Raise(0, "");
-        WriteCompletionMarker(folder.own());  // must neither fail loudly nor touch the folder
-        EXPECT_FALSE(DeleteCompletionMarker(folder.own()));
-        uint64_t time = 0;
-        EXPECT_FALSE(CompletionMarkerTime(folder.own(), time));
-        DWORD attributes = GetFileAttributesA(Path("done").c_str());
-        EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
-        EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    }
+    HeldTestFolder folder(folder_);
+    Err::Raise(0, "");
+    WriteCompletionMarker(folder.own());  // must neither fail loudly nor touch the folder
+    EXPECT_FALSE(DeleteCompletionMarker(folder.own()));
+    uint64_t time = 0;
+    EXPECT_FALSE(CompletionMarkerTime(folder.own(), time));
+    DWORD attributes = GetFileAttributesA(Path("done").c_str());
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST_F(Win32Folder, AMarkerByTwoNamesIsNeitherWrittenNorDeleted) {
     MakeFile("elsewhere", FILE_ATTRIBUTE_NORMAL, "precious");
     ASSERT_TRUE(CreateHardLinkA(Path("done").c_str(), Path("elsewhere").c_str(), nullptr));
-    HeldTestFolder folder(folder_, true);
+    HeldTestFolder folder(folder_);
     WriteCompletionMarker(folder.own());
     EXPECT_FALSE(DeleteCompletionMarker(folder.own()));
     EXPECT_TRUE(ReadFile("elsewhere") == "precious");

@@ -4,6 +4,8 @@
 
 #include "binding/Binding.h"
 #include "manifest/ModManifest.h"
+#include "runtime/files/FileHash.h"
+#include "runtime/files/HeldFile.h"
 #include "runtime/platform/Err.h"
 #include "win32_fixture.h"
 
@@ -75,8 +77,26 @@ protected:
         ASSERT_TRUE(CopyFileA(kBuiltLoader.c_str(), files_.loader.c_str(), FALSE));
     }
 
+    // The test's folder and loader, held as the mode holds its own.
+    const ModManifest::CopyPlace& Place() {
+        folder_handle_ =
+            UniqueFileHandle(CreateFileA(folder_.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        loader_ = OpenSharingOnlyReads(files_.loader);
+        unsigned long error = 0;
+        FinalPathOf(folder_handle_.Get(), place_.folderPath, error);
+        place_.folder = folder_handle_.Get();
+        place_.loader = loader_.Get();
+        place_.manifestName = "RUNsetup.exe.manifest";
+        place_.copyName = "RUNsetup_new.exe";
+        place_.partialName = "RUNsetup_new.exe.tmp";
+        return place_;
+    }
+
     const Text kBuiltLoader = ProgramFolder() + "\\prjLomdra.exe";
     ManifestFiles files_;
+    UniqueFileHandle folder_handle_, loader_;
+    ModManifest::CopyPlace place_;
 };
 
 TEST_F(ManifestEmbedding, TheCopyLoadsWithTheManifestUnchangedItsRecordAndEveryOtherResource) {
@@ -87,7 +107,7 @@ TEST_F(ManifestEmbedding, TheCopyLoadsWithTheManifestUnchangedItsRecordAndEveryO
     Text outside = MakeFile("outside.txt", FILE_ATTRIBUTE_NORMAL, "not the loader's");
     ASSERT_TRUE(CreateHardLinkA(files_.partial.c_str(), outside.c_str(), nullptr));
 
-    ASSERT_TRUE(ModManifest::WriteCopy(files_, manifest, record)) << Err::Description().c_str();
+    ASSERT_TRUE(ModManifest::WriteCopy(files_, Place(), manifest, record)) << Err::Description().c_str();
 
     Resources copy(files_.copy), loader(kBuiltLoader);
     ASSERT_TRUE(copy.Loaded());
@@ -105,7 +125,7 @@ TEST_F(ManifestEmbedding, TheCopyLoadsWithTheManifestUnchangedItsRecordAndEveryO
 
 TEST_F(ManifestEmbedding, ALoaderItCannotRewriteIsAFailureThatWritesNothing) {
     Text notExecutable = MakeFile("RUNsetup.exe", FILE_ATTRIBUTE_NORMAL, "plain text, no PE header");
-    EXPECT_FALSE(ModManifest::WriteCopy(files_, AwkwardManifest(), ""));
+    EXPECT_FALSE(ModManifest::WriteCopy(files_, Place(), AwkwardManifest(), ""));
     EXPECT_NE(strstr(Err::Description().c_str(), "could not be rewritten"), nullptr) << Err::Description().c_str();
     EXPECT_FALSE(Exists(files_.copy) || Exists(files_.partial));
 }
@@ -114,7 +134,7 @@ TEST_F(ManifestEmbedding, AnEarlierCopyHeldOpenStaysAndTheCopyInTheMakingGoes) {
     MakeFile("RUNsetup_new.exe", FILE_ATTRIBUTE_NORMAL, "earlier");
     HANDLE held = CreateFileA(files_.copy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    bool written = ModManifest::WriteCopy(files_, AwkwardManifest(), "");
+    bool written = ModManifest::WriteCopy(files_, Place(), AwkwardManifest(), "");
     CloseHandle(held);
     EXPECT_FALSE(written);
     EXPECT_NE(strstr(Err::Description().c_str(), "(error 5)"), nullptr) << Err::Description().c_str();

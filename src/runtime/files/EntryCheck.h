@@ -10,7 +10,7 @@ struct EntryFacts {
     unsigned long attributes = 0;
     unsigned long links = 0;
     bool finalPathKnown = false;
-    Text finalPath;  // as the system gives it, links resolved
+    Text finalPath;  // its name as the system gives it, links resolved
 };
 
 // True when finalPath names name directly in the folder whose final path is
@@ -20,7 +20,7 @@ struct EntryFacts {
 bool FinalPathInFolder(const Text& finalPath, const Text& folderFinalPath, const Text& name);
 
 // True when the entry may be used: not a reparse point nor a folder, one
-// link, and its final path in the folder. An empty folderFinalPath means the
-// system tells no final paths (Windows XP, which honours the open's refusal
-// of reparse points instead).
+// link, and named in the folder (folderFinalPath: the folder's name in the
+// same form). An empty folderFinalPath means the folder's name cannot be told:
+// the open's refusal of reparse points and the link count guard alone.
 bool IsPlainEntry(const EntryFacts& facts, const Text& folderFinalPath, const Text& name);

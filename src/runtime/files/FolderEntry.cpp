@@ -6,17 +6,19 @@
 #include "../platform/LazyFunction.h"
 #include "../platform/WideText.h"
 #include "EntryCheck.h"
-#include "HeldFile.h"
 
 namespace {
 
 LazyFunction<decltype(&::NtCreateFile)> g_createFile("ntdll.dll", "NtCreateFile");
 LazyFunction<decltype(&::NtSetInformationFile)> g_setInformationFile("ntdll.dll", "NtSetInformationFile");
 LazyFunction<decltype(&::RtlNtStatusToDosError)> g_statusToError("ntdll.dll", "RtlNtStatusToDosError");
+LazyFunction<LONG(NTAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*)> g_queryObject("ntdll.dll", "NtQueryObject");
 
 constexpr LONG kStatusNotFound = static_cast<LONG>(0xC0000034);  // STATUS_OBJECT_NAME_NOT_FOUND
 constexpr ULONG kFileDispositionInformation = 13;
 constexpr ULONG kFileRenameInformation = 10;
+constexpr ULONG kObjectNameInformation = 1;
+constexpr ULONG kNameCapacity = 0x10000;  // bytes: the longest name a counted string holds
 
 unsigned long ErrorOf(LONG status) {
     auto statusToError = g_statusToError.Get();
@@ -47,21 +49,34 @@ LONG CreateRelative(HANDLE folder, const Text& name, DWORD access, DWORD share, 
                       nullptr, 0);
 }
 
+// The object's name as the system keeps it ("\Device\...\x" on Windows,
+// "\??\C:\x" under Wine), links resolved; empty when it cannot be told. Not
+// the final path: Wine's refuses names past MAX_PATH.
+Text ObjectName(HANDLE object) {
+    auto queryObject = g_queryObject.Get();
+    auto* name = static_cast<UNICODE_STRING*>(::HeapAlloc(::GetProcessHeap(), 0, kNameCapacity));
+    Text text;
+    if (name && queryObject && queryObject(object, kObjectNameInformation, name, kNameCapacity, nullptr) >= 0)
+        text = Utf8Text(name->Buffer, name->Length / sizeof(wchar_t));
+    if (name) ::HeapFree(::GetProcessHeap(), 0, name);
+    return text;
+}
+
 EntryFacts FactsOf(HANDLE file) {
     EntryFacts facts;
     BY_HANDLE_FILE_INFORMATION information;
     if (!::GetFileInformationByHandle(file, &information)) return facts;
     facts.attributes = information.dwFileAttributes;
     facts.links = information.nNumberOfLinks;
-    unsigned long error = 0;
-    facts.finalPathKnown = FinalPathOf(file, facts.finalPath, error);
+    facts.finalPath = ObjectName(file);
+    facts.finalPathKnown = !facts.finalPath.empty();
     return facts;
 }
 
 }  // namespace
 
-UniqueFileHandle OpenFolderEntry(HANDLE folder, const Text& folderFinalPath, const Text& name, DWORD access,
-                                 DWORD share, EntryOpen how, unsigned long& error) {
+UniqueFileHandle OpenFolderEntry(HANDLE folder, const Text& name, DWORD access, DWORD share, EntryOpen how,
+                                 unsigned long& error) {
     HANDLE opened = INVALID_HANDLE_VALUE;
     // A new file only where nothing stands under the name: a dangling link
     // there is something, and making through it would make its target.
@@ -70,7 +85,7 @@ UniqueFileHandle OpenFolderEntry(HANDLE folder, const Text& folderFinalPath, con
         status = CreateRelative(folder, name, access, share, FILE_CREATE, opened);
     error = status < 0 ? ErrorOf(status) : 0;
     UniqueFileHandle file(status < 0 ? INVALID_HANDLE_VALUE : opened);
-    if (file.Valid() && !IsPlainEntry(FactsOf(file.Get()), folderFinalPath, name)) {
+    if (file.Valid() && !IsPlainEntry(FactsOf(file.Get()), ObjectName(folder), name)) {
         file.Reset();
         error = kNotPlainEntry;
     }

@@ -14,12 +14,13 @@ enum class EntryOpen {
 
 // Opens the file name (UTF-8, no folder part) in the folder open on folder,
 // never through a reparse point, and keeps it only when it is one plain file
-// by one name whose final path lies in folderFinalPath (empty where the system
-// tells no final paths). A name that holds a link, a second name or a folder
-// gives an invalid handle with error kNotPlainEntry; a failed open, the
-// system's error. Making a file never follows a link to make another.
-UniqueFileHandle OpenFolderEntry(HANDLE folder, const Text& folderFinalPath, const Text& name, DWORD access,
-                                 DWORD share, EntryOpen how, unsigned long& error);
+// by one name that the system names in that folder (the names of both
+// objects, links resolved, compared). A name that holds a link, a second
+// name or a folder gives an invalid handle with error kNotPlainEntry; a
+// failed open, the system's error. Making a file never follows a link to
+// make another.
+UniqueFileHandle OpenFolderEntry(HANDLE folder, const Text& name, DWORD access, DWORD share, EntryOpen how,
+                                 unsigned long& error);
 
 // ERROR_CANT_ACCESS_FILE: what stands under the name is no file of this folder alone.
 constexpr unsigned long kNotPlainEntry = 1920;
