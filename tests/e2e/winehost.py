@@ -82,37 +82,56 @@ class WineDesktop:
         self.prefix = self.root / "prefix"
         shutil.copytree(TEMPLATE, self.prefix, symlinks=True)
         self._procs = []
-        self.display = self._start_xvfb()
         self.env = _base_env()
-        self.env["DISPLAY"] = self.display
         self.env["WINEPREFIX"] = str(self.prefix)
-        if dll_overrides:
-            self.env["WINEDLLOVERRIDES"] += ";" + dll_overrides
-        if lang:  # Wine's ANSI code page follows the locale: ja_JP.UTF-8 gives 932
-            self.env.update(LANG=lang, LC_ALL=lang)
-        self._spawn(["openbox", "--sm-disable"])
-        wait_until(self._window_manager_running, 60, what="openbox")  # 20 s fell short on a busy machine
-        subprocess.run(["wineserver", "-p"], env=self.env, timeout=60)
-        if windows_version:
-            self.set_windows_version(windows_version)
+        try:
+            self.display = self._start_xvfb()
+            self.env["DISPLAY"] = self.display
+            if dll_overrides:
+                self.env["WINEDLLOVERRIDES"] += ";" + dll_overrides
+            if lang:  # Wine's ANSI code page follows the locale: ja_JP.UTF-8 gives 932
+                self.env.update(LANG=lang, LC_ALL=lang)
+            self._start_window_manager()
+            subprocess.run(["wineserver", "-p"], env=self.env, timeout=60)
+            if windows_version:
+                self.set_windows_version(windows_version)
+        except BaseException:
+            self.close()  # a class whose set-up fails is never torn down
+            raise
 
     # --- set-up and tear-down -------------------------------------------------
 
     def _start_xvfb(self):
-        read_fd, write_fd = os.pipe()
-        proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        self._procs.append(proc)
-        number = b""
-        with os.fdopen(read_fd, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    raise RuntimeError("Xvfb did not report its display")
-                number += chunk
-        return ":" + number.decode().strip()
+        """Starts Xvfb on a display number of its own, returned once it serves.
+
+        The number is named, not searched for: a server that searches from 0
+        binds, and on finding the number taken unlinks again, the socket file
+        of every live display below its own, and a client connecting meanwhile
+        (openbox, seen here) is refused. A named number that is taken is
+        refused by its lock file before any socket is touched: try the next."""
+        first = 100 + os.getpid() % 400
+        for number in range(first, first + 50):
+            read_fd, write_fd = os.pipe()
+            proc = subprocess.Popen(
+                ["Xvfb", f":{number}", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            os.close(write_fd)
+            with os.fdopen(read_fd, "rb") as pipe:
+                ready = pipe.read()  # the number once it serves; nothing when it ends
+            if ready.strip() == str(number).encode():
+                self._procs.append(proc)
+                return f":{number}"
+            proc.wait(timeout=60)
+        raise RuntimeError(f"Xvfb found no free display from :{first}")
+
+    def _start_window_manager(self):
+        """Waits until openbox manages the screen, or ends: then says why."""
+        log = self.root / "openbox.log"
+        with open(log, "w") as out:
+            proc = self._spawn(["openbox", "--sm-disable"], stdout_file=out, stderr_file=subprocess.STDOUT)
+        wait_until(lambda: proc.poll() is not None or self._window_manager_running(), 60, what="openbox")
+        if proc.poll() is not None:
+            raise RuntimeError(f"openbox ended with {proc.returncode}: {log.read_text().strip()}")
 
     def _spawn(self, args, stdout_file=subprocess.DEVNULL, stderr_file=subprocess.DEVNULL, **kwargs):
         proc = subprocess.Popen(args, env=self.env, stdout=stdout_file,
