@@ -114,7 +114,8 @@ class WineDesktop:
         for number in range(first, first + 50):
             read_fd, write_fd = os.pipe()
             proc = subprocess.Popen(
-                ["Xvfb", f":{number}", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                ["Xvfb", f":{number}", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                 "-noreset"],  # the set-up's probes come and go before openbox connects
                 pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             os.close(write_fd)
             with os.fdopen(read_fd, "rb") as pipe:
@@ -126,13 +127,19 @@ class WineDesktop:
         raise RuntimeError(f"Xvfb found no free display from :{first}")
 
     def _start_window_manager(self):
-        """Waits until openbox manages the screen, or ends: then says why."""
+        """Waits until openbox manages the screen, or ends: then says why.
+        Under load openbox was seen to end at once, unable to open a display
+        that answered a moment later: such a start is made again."""
         log = self.root / "openbox.log"
-        with open(log, "w") as out:
-            proc = self._spawn(["openbox", "--sm-disable"], stdout_file=out, stderr_file=subprocess.STDOUT)
-        wait_until(lambda: proc.poll() is not None or self._window_manager_running(), 60, what="openbox")
-        if proc.poll() is not None:
-            raise RuntimeError(f"openbox ended with {proc.returncode}: {log.read_text().strip()}")
+        for _ in range(5):
+            with open(log, "w") as out:
+                proc = self._spawn(["openbox", "--sm-disable"], stdout_file=out, stderr_file=subprocess.STDOUT)
+            wait_until(lambda: proc.poll() is not None or self._window_manager_running(), 60, what="openbox")
+            if proc.poll() is None:
+                return
+            if "Failed to open the display" not in log.read_text():
+                break
+        raise RuntimeError(f"openbox ended with {proc.returncode}: {log.read_text().strip()}")
 
     def _spawn(self, args, stdout_file=subprocess.DEVNULL, stderr_file=subprocess.DEVNULL, **kwargs):
         proc = subprocess.Popen(args, env=self.env, stdout=stdout_file,
