@@ -109,12 +109,11 @@ class WaitWindow(unittest.TestCase):
     def assert_loader_ended(self, loader="RUNsetup.exe"):
         wait_until(lambda: not self.desktop.processes(loader), 60, what=f"{loader} to end")
 
-    def drag_by(self, window, start, offset, button=1):
+    def drag_by(self, window, start, offset, button=1, follows=False):
         """Drags from a point of the window (window coordinates) by offset; returns the move."""
         x, y, _, _ = self.desktop.geometry(window)
         begin = (x + start[0], y + start[1])
-        self.desktop.drag(begin, (begin[0] + offset[0], begin[1] + offset[1]), button)
-        time.sleep(1)
+        self.desktop.drag(window, begin, (begin[0] + offset[0], begin[1] + offset[1]), button, follows)
         nx, ny, _, _ = self.desktop.geometry(window)
         return nx - x, ny - y
 
@@ -236,9 +235,9 @@ class WaitWindow(unittest.TestCase):
         self.assertEqual(self.drag_by(window, (160, 24), (-60, 40)), (0, 0), "nor does lblDDE over the border")
         for button in (3, 2):
             self.assertEqual(self.drag_by(window, (20, 20), (60, 40), button), (0, 0), f"button {button} drags")
-        self.assertEqual(self.drag_by(window, (20, 20), (60, 40)), (60, 40), "the background drags")
-        self.assertEqual(self.drag_by(window, (0, 76), (-50, -30)), (-50, -30), "a border line drags")
-        self.assertEqual(self.drag_by(window, (140, 90), (30, 20)), (30, 20))
+        self.assertEqual(self.drag_by(window, (20, 20), (60, 40), follows=True), (60, 40), "the background drags")
+        self.assertEqual(self.drag_by(window, (0, 76), (-50, -30), follows=True), (-50, -30), "a border line drags")
+        self.assertEqual(self.drag_by(window, (140, 90), (30, 20), follows=True), (30, 20))
 
         self.desktop.key(window, "Escape")
         self.wait_for_close(20)

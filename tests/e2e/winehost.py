@@ -5,6 +5,7 @@ programs the way a person would (windows by title, keys, mouse, screenshots).
 Every wait here is bounded; the product may wait forever, a test never does.
 """
 
+import ctypes
 import fcntl
 import os
 import re
@@ -82,37 +83,63 @@ class WineDesktop:
         self.prefix = self.root / "prefix"
         shutil.copytree(TEMPLATE, self.prefix, symlinks=True)
         self._procs = []
-        self.display = self._start_xvfb()
         self.env = _base_env()
-        self.env["DISPLAY"] = self.display
         self.env["WINEPREFIX"] = str(self.prefix)
-        if dll_overrides:
-            self.env["WINEDLLOVERRIDES"] += ";" + dll_overrides
-        if lang:  # Wine's ANSI code page follows the locale: ja_JP.UTF-8 gives 932
-            self.env.update(LANG=lang, LC_ALL=lang)
-        self._spawn(["openbox", "--sm-disable"])
-        wait_until(self._window_manager_running, 60, what="openbox")  # 20 s fell short on a busy machine
-        subprocess.run(["wineserver", "-p"], env=self.env, timeout=60)
-        if windows_version:
-            self.set_windows_version(windows_version)
+        try:
+            self.display = self._start_xvfb()
+            self.env["DISPLAY"] = self.display
+            if dll_overrides:
+                self.env["WINEDLLOVERRIDES"] += ";" + dll_overrides
+            if lang:  # Wine's ANSI code page follows the locale: ja_JP.UTF-8 gives 932
+                self.env.update(LANG=lang, LC_ALL=lang)
+            self._start_window_manager()
+            subprocess.run(["wineserver", "-p"], env=self.env, timeout=60)
+            if windows_version:
+                self.set_windows_version(windows_version)
+        except BaseException:
+            self.close()  # a class whose set-up fails is never torn down
+            raise
 
     # --- set-up and tear-down -------------------------------------------------
 
     def _start_xvfb(self):
-        read_fd, write_fd = os.pipe()
-        proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        self._procs.append(proc)
-        number = b""
-        with os.fdopen(read_fd, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    raise RuntimeError("Xvfb did not report its display")
-                number += chunk
-        return ":" + number.decode().strip()
+        """Starts Xvfb on a display number of its own, returned once it serves.
+
+        The number is named, not searched for: a server that searches from 0
+        binds, and on finding the number taken unlinks again, the socket file
+        of every live display below its own, and a client connecting meanwhile
+        (openbox, seen here) is refused. A named number that is taken is
+        refused by its lock file before any socket is touched: try the next."""
+        first = 100 + os.getpid() % 400
+        for number in range(first, first + 50):
+            read_fd, write_fd = os.pipe()
+            proc = subprocess.Popen(
+                ["Xvfb", f":{number}", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                 "-noreset"],  # the set-up's probes come and go before openbox connects
+                pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            os.close(write_fd)
+            with os.fdopen(read_fd, "rb") as pipe:
+                ready = pipe.read()  # the number once it serves; nothing when it ends
+            if ready.strip() == str(number).encode():
+                self._procs.append(proc)
+                return f":{number}"
+            proc.wait(timeout=60)
+        raise RuntimeError(f"Xvfb found no free display from :{first}")
+
+    def _start_window_manager(self):
+        """Waits until openbox manages the screen, or ends: then says why.
+        Under load openbox was seen to end at once, unable to open a display
+        that answered a moment later: such a start is made again."""
+        log = self.root / "openbox.log"
+        for _ in range(5):
+            with open(log, "w") as out:
+                proc = self._spawn(["openbox", "--sm-disable"], stdout_file=out, stderr_file=subprocess.STDOUT)
+            wait_until(lambda: proc.poll() is not None or self._window_manager_running(), 60, what="openbox")
+            if proc.poll() is None:
+                return
+            if "Failed to open the display" not in log.read_text():
+                break
+        raise RuntimeError(f"openbox ended with {proc.returncode}: {log.read_text().strip()}")
 
     def _spawn(self, args, stdout_file=subprocess.DEVNULL, stderr_file=subprocess.DEVNULL, **kwargs):
         proc = subprocess.Popen(args, env=self.env, stdout=stdout_file,
@@ -284,22 +311,54 @@ class WineDesktop:
         self.activate(window)
         self.x("xdotool", "key", "--delay", "100", *keys, check=True)
 
-    def drag(self, start, end, button=1, steps=20):
-        """Presses at start, moves in small steps, releases at end."""
-        self.x("xdotool", "mousemove", "--sync", str(start[0]), str(start[1]), check=True)
-        time.sleep(0.3)
+    def drag(self, window, start, end, button=1, follows=False, steps=20):
+        """Presses at start, moves in small steps to end, releases. Each stage
+        waits for what it hands on, not for a time: for Wine to have read the
+        press, where the window should follow, for it to follow every step,
+        and at the end for the window manager to let go of the pointer."""
+        wait_until(lambda: not self.pointer_grabbed(), 60, what="the pointer to be free")
+        self._point(start)
+        before = self.user_time(window)
         self.x("xdotool", "mousedown", str(button), check=True)
-        # Wine must have handed the press to the window manager before the
-        # pointer moves; on a loaded machine that takes a while.
-        time.sleep(1.0 * SLOW)
+        wait_until(lambda: self.user_time(window) != before, 60, what="Wine to read the press")
+        origin = self.geometry(window)[:2]
         for i in range(1, steps + 1):
-            x = start[0] + (end[0] - start[0]) * i // steps
-            y = start[1] + (end[1] - start[1]) * i // steps
-            self.x("xdotool", "mousemove", str(x), str(y), check=True)
-            time.sleep(0.08)
-        time.sleep(0.3)
+            point = (start[0] + (end[0] - start[0]) * i // steps, start[1] + (end[1] - start[1]) * i // steps)
+            if not follows:
+                self._point(point)
+                continue
+            # Until the window manager has taken up the move, a motion goes to
+            # Wine and is lost to it: it is made again until the window follows.
+            at = (origin[0] + point[0] - start[0], origin[1] + point[1] - start[1])
+            wait_until(lambda: self._point(point, again=True) or self.geometry(window)[:2] == at, 60,
+                       what=f"the window to follow the pointer to {point}")
         self.x("xdotool", "mouseup", str(button), check=True)
-        time.sleep(0.5)
+        wait_until(lambda: not self.pointer_grabbed(), 60, what="the window manager to end the move")
+
+    def _point(self, point, again=False):
+        if again:  # the pointer is there already: a motion needs a step away first
+            self.x("xdotool", "mousemove", str(point[0] + 1), str(point[1]), check=True)
+        # No --sync: it waits many seconds when the pointer does not move.
+        self.x("xdotool", "mousemove", str(point[0]), str(point[1]), check=True)
+
+    def user_time(self, window):
+        """The server time of the last press that Wine has read for the
+        window's process (0 before any): Wine keeps it on a window of its own."""
+        holder = self.property(window, "_NET_WM_USER_TIME_WINDOW").split("#")[-1].strip()
+        out = self.property(int(holder, 16), "_NET_WM_USER_TIME")
+        return int(out.split("=")[1]) if "=" in out else 0
+
+    def pointer_grabbed(self):
+        """Whether a client holds the pointer, as the window manager does while
+        it moves a window. A grab of our own succeeds only where none is held,
+        and ends with our connection."""
+        display = _X11.XOpenDisplay(self.display.encode())
+        if not display:
+            return True  # unknown: ask again
+        try:
+            return _X11.XGrabPointer(display, _X11.XDefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0) != 0
+        finally:
+            _X11.XCloseDisplay(display)
 
     def screenshot(self, path, area=None):
         """The screen, or the part (x, y, width, height) of it, as an image file."""
@@ -310,6 +369,22 @@ class WineDesktop:
 
     def property(self, window, name):
         return self.x("xprop", "-id", str(window), name)
+
+
+def _x11():
+    lib = ctypes.CDLL("libX11.so.6")
+    lib.XOpenDisplay.restype = ctypes.c_void_p
+    lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    lib.XDefaultRootWindow.restype = ctypes.c_ulong
+    lib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    # display, window, owner events, event mask, pointer and keyboard modes, confine to, cursor, time
+    lib.XGrabPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_uint, ctypes.c_int,
+                                 ctypes.c_int, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong]
+    lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    return lib
+
+
+_X11 = _x11()
 
 
 class DesktopCase(unittest.TestCase):
