@@ -57,7 +57,7 @@ Text ObjectName(HANDLE object) {
     auto* name = static_cast<UNICODE_STRING*>(::HeapAlloc(::GetProcessHeap(), 0, kNameCapacity));
     Text text;
     if (name && queryObject && queryObject(object, kObjectNameInformation, name, kNameCapacity, nullptr) >= 0)
-        text = Utf8Text(name->Buffer, name->Length / sizeof(wchar_t));
+        text = Utf8Text(name->Buffer, static_cast<int>(name->Length / sizeof(wchar_t)));
     if (name) ::HeapFree(::GetProcessHeap(), 0, name);
     return text;
 }
