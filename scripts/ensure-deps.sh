@@ -9,6 +9,27 @@ set -euo pipefail
 
 say() { printf '==> %s\n' "$*"; }
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+# A mirror in the middle of a sync serves index files that fail their hashes,
+# and a caching proxy may go on serving the stale one: apt-get update then
+# ends with an error. It is tried again; if one index still will not load,
+# the packages come from the release's own suite alone (set apart from its
+# security suite, whose amd64 and i386 indexes could then disagree on the
+# versions that multiarch needs equal).
+apt_install() {
+    local try codename
+    for try in 1 2 3; do
+        as_root apt-get -o DPkg::Lock::Timeout=600 update -qq && break
+        if [ $try -eq 3 ]; then
+            codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+            say "An index did not load: installing from $codename alone"
+            set -- -o APT::Default-Release="$codename" "$@"
+        else
+            say "apt-get update failed (try $try of 3); again in 20 s"; sleep 20
+        fi
+    done
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
+        "$@" >/dev/null
+}
 
 # Every outside program that the build, demo, tests and benchmark run, and
 # the Debian package it comes from; "-" for a package that brings files, not
@@ -106,9 +127,7 @@ if [ ${#need_packages[@]} -gt 0 ]; then
         as_root dpkg --add-architecture i386
     fi
     say "Installing: ${need_packages[*]}"
-    as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
-        "${need_packages[@]}" >/dev/null
+    apt_install "${need_packages[@]}"
 fi
 
 # Wine takes its ANSI code page from the locale (ja_JP gives 932), but names
@@ -142,9 +161,7 @@ if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
         else
             say "This kernel runs no 32-bit programs: installing qemu-user-static"
         fi
-        as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
-            "${suite[@]}" qemu-user-static >/dev/null
+        apt_install "${suite[@]}" qemu-user-static
     fi
     binfmt=/proc/sys/fs/binfmt_misc
     [ -e "$binfmt/register" ] || as_root mount -t binfmt_misc binfmt_misc "$binfmt"
