@@ -95,7 +95,8 @@ TEST(EntryCheck, OnlyOnePlainFileByOneNameInTheFolderItself) {
     EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Elsewhere\\done", folder, "done")) << "a link's target";
     EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv\\sub\\done", folder, "done"));
     EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\drv\\done", folder, "done")) << "the folder part is the system's";
-    EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv\\secret", folder, "done")) << "a link beside it";
+    EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv\\gone", folder, "done")) << "a link beside it";
+    EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv\\dont", folder, "done"));
     EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv2\\done", folder, "done"));
     EXPECT_FALSE(FinalPathInFolder("\\\\?\\C:\\Drv_done", folder, "done")) << "a sibling, not the folder's own";
     EntryFacts plain{0x20, 1, true, "\\\\?\\C:\\Drv\\done"};
