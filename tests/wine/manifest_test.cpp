@@ -76,6 +76,12 @@ protected:
         files_ = ManifestFilesFor(folder_, "RUNsetup");
         ASSERT_TRUE(CopyFileA(kBuiltLoader.c_str(), files_.loader.c_str(), FALSE));
     }
+    // The held folder and loader would keep the clean-up from removing them.
+    void TearDown() override {
+        folder_handle_.Reset();
+        loader_.Reset();
+        Win32Folder::TearDown();
+    }
 
     // The test's folder and loader, held as the mode holds its own.
     const ModManifest::CopyPlace& Place() {

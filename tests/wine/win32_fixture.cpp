@@ -12,8 +12,10 @@ Text Win32Folder::ProgramFolder() {
 void Win32Folder::SetUp() {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
+    // Two tests can start within one tick: the sequence keeps their folders apart.
+    static unsigned long sequence = 0;
     char name[64];
-    snprintf(name, sizeof name, "loader-test-%lu-%lu", GetCurrentProcessId(), GetTickCount());
+    snprintf(name, sizeof name, "loader-test-%lu-%lu-%lu", GetCurrentProcessId(), GetTickCount(), ++sequence);
     folder_ = Text(temp) + name;
     ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
 }
