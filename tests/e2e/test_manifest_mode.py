@@ -135,8 +135,7 @@ class ManifestMode(unittest.TestCase):
         return folder
 
     def end_answering_boxes(self, ends):
-        """Waits up to 300 s for a start's end, answering each box it shows
-        meanwhile; returns its exit code and how many boxes it showed."""
+        """A start's exit code (None after 300 s) and how many boxes it showed, each answered."""
         boxes = 0
         for _ in range(30):
             try:
@@ -394,11 +393,9 @@ class ManifestMode(unittest.TestCase):
                                        interval=0.05, what="the runner")
         window_up = lambda: self.desktop.wait_for_window("Please wait...", timeout=120)
         # By the Win32 call, as an attacker with the user's rights would: the held folder refuses it.
-        # On the Linux side, as a server that lets it through would: the start is confirmed, or 577.
-        # A runner that already holds its setup program when the folder moves (under load)
-        # starts that very file where it now lies: 3010. One that checks its parent only
-        # after the move finds the planted loader by the parent's name and defers: 1618.
-        # Each 577 says so in a box.
+        # On the Linux side, as a server that lets it through would: the start is confirmed, or 577
+        # with a box. Under load, a runner already holding its setup program starts it where it now
+        # lies (3010); one that checks its parent after the move sees the planted loader and defers (1618).
         for moment, reached, win32, allowed in (("the first 2 s", window_up, True, (3010,)),
                                                 ("the hash", runner_up, True, (3010,)),
                                                 ("the first 2 s", window_up, False, (577,)),
