@@ -12,12 +12,10 @@
 #include "../runtime/process/ExitCodes.h"
 #include "../runtime/process/Kernel.h"
 #include "../runtime/process/ProcessImage.h"
-#include "ShellResult.h"
 #include "hw.h"
 
 namespace {
 
-LazyFunction<decltype(&::ShellExecuteA)> g_shellExecute("shell32.dll", "ShellExecuteA");
 LazyFunction<decltype(&::ShellExecuteExA)> g_shellExecuteEx("shell32.dll", "ShellExecuteExA");
 LazyFunction<decltype(&::WaitForSingleObject)> g_waitForSingleObject("kernel32.dll", "WaitForSingleObject");
 LazyFunction<decltype(&::GetLastError)> g_getLastError("kernel32.dll", "GetLastError");
@@ -153,16 +151,6 @@ HANDLE ShellOpen(const Text& path, unsigned long& error) {
     ShellStart start = StartWithProcessHandle(hw().hWnd(), "open", path, "", "", SW_SHOWNORMAL, SEE_MASK_NOZONECHECKS);
     error = start.started ? 0 : static_cast<unsigned long>(start.result);
     return start.process;
-}
-
-VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder, const Text& verb,
-                       HWND owner) {
-    auto shellExecute = g_shellExecute.GetOrRaise();
-    if (!shellExecute) return kFalse;
-    // With neither parameters nor a folder, the file is always shown normally.
-    int showCommand = (parameters.empty() && folder.empty()) ? SW_SHOWNORMAL : static_cast<int>(show);
-    HINSTANCE result = shellExecute(owner, verb.c_str(), file.c_str(), parameters.c_str(), folder.c_str(), showCommand);
-    return IsShellExecuteSuccess(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(result))) ? kTrue : kFalse;
 }
 
 long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters, const Text& folder,

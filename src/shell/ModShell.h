@@ -23,10 +23,6 @@ VBool FileExists(const Text& path);
 // the shell started it, else the system's error code. Reports nothing.
 HANDLE ShellOpen(const Text& path, unsigned long& error);
 
-// ShellExecuteA; true when the shell reports success.
-VBool ShellExecuteFile(const Text& file, long show, const Text& parameters, const Text& folder, const Text& verb,
-                       HWND owner);
-
 // ShellExecuteEx, then blocks until the started process has ended. Returns
 // the shell's success value, or the system error code when the launch failed.
 // exitCode receives the started process's exit code, or that error code.

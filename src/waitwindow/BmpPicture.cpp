@@ -27,8 +27,3 @@ bool ReadBmp(const uint8_t* file, size_t size, BmpPicture& picture) {
     picture = {info, file + offset, width, height};
     return true;
 }
-
-uint32_t BmpPixelRgb(const BmpPicture& picture, int x, int y) {
-    const uint8_t* p = picture.bits + RowBytes(picture.width) * (picture.height - 1 - y) + 3 * x;
-    return (static_cast<uint32_t>(p[2]) << 16) | (p[1] << 8) | p[0];
-}

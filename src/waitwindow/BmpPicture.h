@@ -13,6 +13,3 @@ struct BmpPicture {
 // False unless the bytes are an uncompressed, bottom-up 24-bit .bmp whose
 // pixels all lie within size.
 bool ReadBmp(const uint8_t* file, size_t size, BmpPicture& picture);
-
-// Red, green and blue of the pixel at (x, y), y counted from the top.
-uint32_t BmpPixelRgb(const BmpPicture& picture, int x, int y);

@@ -13,7 +13,6 @@ constexpr int kBorderCount = 4;
 struct PixelRect {
     int left, top, right, bottom;
     bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
-    bool Empty() const { return right <= left || bottom <= top; }
 };
 
 struct PictureSize {

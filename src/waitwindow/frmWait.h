@@ -13,7 +13,6 @@
 class FrmWait : public Form {
 public:
     FrmWait();
-    bool LavaVisible(int index) const { return Lava[index]; }
 
 private:
     void PrepareWindow();

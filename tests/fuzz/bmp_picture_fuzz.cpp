@@ -1,4 +1,5 @@
 // Input: a .bmp file.
+#include "../support/BmpPixel.h"
 #include "waitwindow/BmpPicture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

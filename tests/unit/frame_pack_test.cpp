@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/BmpPixel.h"
 #include "waitwindow/BmpPicture.h"
 #include "waitwindow/FramePack.h"
 

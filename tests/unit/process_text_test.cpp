@@ -3,7 +3,6 @@
 #include "runtime/files/EntryCheck.h"
 #include "runtime/text/FieldLine.h"
 #include "runtime/text/ProcessText.h"
-#include "shell/ShellResult.h"
 
 TEST(ArgumentText, DropsTheProgramPathAndTheBlanksAfterIt) {
     EXPECT_STREQ(ArgumentTextFrom("\"C:\\Drv\\RUNsetup.exe\" /Addrunsetup/Manifest").c_str(), "/Addrunsetup/Manifest");
@@ -60,15 +59,6 @@ TEST(CompletionMarker, IsTheQuotedWordAndALineEndInEightBytes) {
     ASSERT_EQ(line.length(), 8u);
     const unsigned char expected[] = {0x22, 0x64, 0x6F, 0x6E, 0x65, 0x22, 0x0D, 0x0A};
     for (size_t i = 0; i < 8; ++i) EXPECT_EQ(static_cast<unsigned char>(line[i]), expected[i]) << i;
-}
-
-TEST(ShellExecuteResult, AboveThirtyTwoReadUnsignedIsSuccess) {
-    EXPECT_TRUE(IsShellExecuteSuccess(33));
-    EXPECT_TRUE(IsShellExecuteSuccess(0x80000000u));
-    EXPECT_TRUE(IsShellExecuteSuccess(0xFFFFFFFFu));
-    EXPECT_FALSE(IsShellExecuteSuccess(32));
-    EXPECT_FALSE(IsShellExecuteSuccess(2));
-    EXPECT_FALSE(IsShellExecuteSuccess(0));
 }
 
 TEST(Text, OwnsItsBytesIncludingZeros) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/BmpPixel.h"
 #include "waitwindow/BmpPicture.h"
 #include "waitwindow/WaitLayout.h"
 

@@ -2,7 +2,6 @@
 
 #include "protocol/CompletionMarker.h"
 #include "runtime/files/FileHash.h"
-#include "runtime/files/Files.h"
 #include "runtime/files/HeldFile.h"
 #include "runtime/platform/Err.h"
 #include "runtime/platform/WideText.h"
@@ -86,45 +85,6 @@ TEST_F(Win32Folder, TheHeldFileIsConfirmedAsTheRunningImageOnlyWhenItIs) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_TRUE(SameFile(held.Get(), OpenSharingOnlyReads(Path("copy.exe")).Get()));
     EXPECT_FALSE(SameFile(held.Get(), own.Get()));
-}
-
-TEST_F(Win32Folder, ChannelsOpenReadWriteAndCloseLikeNumberedFiles) {
-    ASSERT_TRUE(Files::OpenForOutput(2, Path("out.txt")));
-    ASSERT_TRUE(Files::WriteFieldLine(2, "x y"));
-    Files::Close(2);
-    Files::Close(2);  // closing a closed channel does nothing
-    EXPECT_TRUE(ReadFile("out.txt") == Text("\"x y\"\r\n"));
-
-    MakeFile("in.bin", FILE_ATTRIBUTE_NORMAL, Text("\xEF\xBB\xBF\0\xC3\xA9", 6));
-    unsigned long length = 0;
-    Text bytes;
-    ASSERT_TRUE(Files::OpenForBinaryRead(1, Path("in.bin")));
-    ASSERT_TRUE(Files::Length(1, length));
-    ASSERT_TRUE(Files::ReadFromStart(1, length, bytes));
-    Files::CloseAll();
-    EXPECT_EQ(length, 6u);
-    EXPECT_TRUE(bytes == Text("\xEF\xBB\xBF\0\xC3\xA9", 6));
-    EXPECT_FALSE(Files::WriteFieldLine(2, "closed"));
-}
-
-TEST_F(Win32Folder, FailuresNameTheFileAndTheSystemError) {
-    EXPECT_FALSE(Files::OpenForBinaryRead(1, Path("missing.manifest")));
-    EXPECT_EQ(Err::Number(), static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
-    EXPECT_NE(strstr(Err::Description().c_str(), "missing.manifest"), nullptr) << Err::Description().c_str();
-
-    EXPECT_FALSE(Files::Delete(Path("missing")));
-    EXPECT_NE(strstr(Err::Description().c_str(), "missing"), nullptr) << Err::Description().c_str();
-}
-
-// The waiting window may see the marker while the runner still has it open;
-// its delete must still take the marker away, or the next run would find a
-// stale one and close at once.
-TEST_F(Win32Folder, AFileOpenOnAChannelCanStillBeDeleted) {
-    ASSERT_TRUE(Files::OpenForOutput(2, Path("done")));
-    EXPECT_TRUE(Files::Delete(Path("done")));
-    EXPECT_TRUE(Files::WriteFieldLine(2, "done"));
-    Files::Close(2);
-    EXPECT_EQ(GetFileAttributesA(Path("done").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // Windows refuses the best-fit and used-default flags for UTF-8 (Wine 8 does

@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include "../support/BmpPixel.h"
 #include "runtime/forms/Form.h"
 #include "runtime/platform/LazyFunction.h"
 #include "runtime/platform/UniqueHandle.h"

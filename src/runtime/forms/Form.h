@@ -30,7 +30,6 @@ public:
     bool Load();
     bool Show();
     void Unload();
-    bool IsLoaded() const { return hwnd_ != nullptr; }
     HWND hWnd() const { return hwnd_; }
 
     void SetCaption(const Text& caption);
@@ -62,8 +61,6 @@ public:
     FormTimer(Form& owner, UINT_PTR id) : owner_(owner), id_(id) {}
     void SetEnabled(bool enabled);
     void SetInterval(unsigned milliseconds);
-    bool Enabled() const { return enabled_; }
-    UINT_PTR Id() const { return id_; }
 
 private:
     void Apply();

@@ -2,7 +2,6 @@
 
 #include "../files/EntryCheck.h"
 #include "../files/FileHash.h"
-#include "../files/Files.h"
 #include "../files/HeldFile.h"
 #include "../platform/Err.h"
 #include "../platform/WideText.h"
@@ -101,10 +100,7 @@ void ShowMessage(const Text& text) {
     if (Kernel::WindowStationVisible()) ::MessageBoxA(nullptr, text.c_str(), kTitle, MB_OK);
 }
 
-void EndProcess(unsigned long exitCode) {
-    Files::CloseAll();
-    ::ExitProcess(exitCode);
-}
+void EndProcess(unsigned long exitCode) { ::ExitProcess(exitCode); }
 
 }  // namespace App
 
