@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "protocol/WaitingParent.h"
+#include "runtime/process/CreationOrder.h"
 #include "startup/StartupSequence.h"
 
 namespace {
@@ -112,6 +113,10 @@ TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBack
     for (const auto& row : parents)
         EXPECT_EQ(StartedByWaitingInstance({row.opened, row.createdFirst, row.sameImage}), row.runner)
             << row.opened << row.createdFirst << row.sameImage;
+    // Creation times in 100 ns units; the clock that stamps them moves in ticks of about 15.6 ms.
+    EXPECT_TRUE(CreatedNoLaterThan(1000, 1000)) << "started within one tick of the clock";
+    EXPECT_TRUE(CreatedNoLaterThan(1000, 1000 + 156250));
+    EXPECT_FALSE(CreatedNoLaterThan(1001, 1000)) << "a later process that got the parent's id";
     EXPECT_EQ(ChooseLockPlace(false, true, 0), LockPlace::Global);
     EXPECT_EQ(ChooseLockPlace(true, false, 0), LockPlace::Global) << "no private namespaces: Windows XP, Wine";
     EXPECT_EQ(ChooseLockPlace(true, true, 0), LockPlace::Private);

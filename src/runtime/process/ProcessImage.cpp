@@ -5,6 +5,7 @@
 #include "../platform/UniqueHandle.h"
 #include "../platform/WideText.h"
 #include "../text/AnsiPath.h"
+#include "CreationOrder.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ HANDLE OpenParentProcess(bool& createdFirst) {
     if (!parent) parent = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, id);
     ULONGLONG parentCreated = 0, ownCreated = 0;
     createdFirst = parent && CreationTime(parent, parentCreated) && CreationTime(::GetCurrentProcess(), ownCreated) &&
-                   parentCreated <= ownCreated;
+                   CreatedNoLaterThan(parentCreated, ownCreated);
     return parent;
 }
 

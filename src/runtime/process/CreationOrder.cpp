@@ -1,0 +1,5 @@
+#include "CreationOrder.h"
+
+bool CreatedNoLaterThan(unsigned long long parentCreated, unsigned long long ownCreated) {
+    return parentCreated <= ownCreated;
+}
