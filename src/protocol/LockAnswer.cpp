@@ -25,6 +25,23 @@ LockPlace ChooseLockPlace(bool administrator, bool namespaces, unsigned long nam
     return namespaceError == 0 ? LockPlace::Private : LockPlace::Failed;
 }
 
+LockTaking TakeLockIn(LockSystem& system, RunnerLock (*answerFrom)(bool created, unsigned long error)) {
+    bool administrator = system.RunsAsAdministrator();
+    bool namespaces = false;
+    unsigned long error = administrator ? system.OpenAdminNamespace(namespaces) : 0;
+    LockPlace place = ChooseLockPlace(administrator, namespaces, error);
+    if (place == LockPlace::Failed) return {place, RunnerLock::Failed, error};
+    bool inPrivate = place == LockPlace::Private;
+    bool created = false;
+    error = system.CreateLock(inPrivate, created);
+    RunnerLock answer = answerFrom(created, error);
+    if (answer == RunnerLock::Taken) {
+        system.KeepLock();
+        if (inPrivate) system.HoldGlobalName();
+    }
+    return {place, answer, answer == RunnerLock::Failed ? error : 0};
+}
+
 bool StartedByWaitingInstance(const ParentFacts& facts) {
     return facts.opened && facts.createdFirst && facts.sameImage;
 }

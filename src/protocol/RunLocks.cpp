@@ -19,6 +19,7 @@ UniqueKernelHandle g_runnerLock;
 UniqueKernelHandle g_sharedLock;
 UniqueKernelHandle g_namespace;
 DWORD g_runnerLockError = 0;
+LockPlace g_place = LockPlace::Global;  // where the lock was taken, for the report
 
 LazyFunction<BOOL(WINAPI*)(HANDLE, PSID, PBOOL)> g_checkTokenMembership("advapi32.dll", "CheckTokenMembership");
 LazyFunction<HANDLE(WINAPI*)(LPCWSTR, ULONG)> g_createBoundary("kernel32.dll", "CreateBoundaryDescriptorW");
@@ -94,19 +95,6 @@ unsigned long OpenAdminNamespace(bool& supported) {
     return error;
 }
 
-LockPlace Place() {
-    static bool chosen = false;
-    static LockPlace place = LockPlace::Global;
-    if (chosen) return place;
-    chosen = true;
-    bool administrator = RunsAsAdministrator();
-    bool supported = false;
-    unsigned long error = administrator ? OpenAdminNamespace(supported) : 0;
-    place = ChooseLockPlace(administrator, supported, error);
-    if (place == LockPlace::Failed) g_runnerLockError = error;
-    return place;
-}
-
 // The folder's identity, read once from the held folder: it names the folder
 // however it was reached. Only a folder whose identity cannot be read falls
 // back to the hash of its long path.
@@ -118,32 +106,31 @@ Text RunnerName(bool inPrivateNamespace) {
     return RunnerObjectName(App::ExecutablePath(), inPrivateNamespace);
 }
 
-// Creates the lock of that name and keeps it when answer (from the result)
-// says so.
-template <class Answer>
-RunnerLock CreateLock(const Text& name, UniqueKernelHandle& kept, Answer answerFrom) {
-    UniqueKernelHandle lock(::CreateMutexA(nullptr, FALSE, name.c_str()));
-    DWORD error = ::GetLastError();
-    RunnerLock answer = answerFrom(lock.Valid(), error);
-    if (answer == RunnerLock::Failed) g_runnerLockError = error;
-    if (answer == RunnerLock::Taken) kept.Reset(lock.Release());
-    return answer;
-}
-
-template <class Answer>
-RunnerLock TakeWhereItLives(Answer answerFrom) {
-    switch (Place()) {
-    case LockPlace::Failed:
-        return RunnerLock::Failed;
-    case LockPlace::Global:
-        return CreateLock(RunnerName(false), g_runnerLock, answerFrom);
-    case LockPlace::Private:
-        break;
+// The system's side of taking the lock; the lock it creates closes with it
+// unless kept.
+class Win32LockSystem : public LockSystem {
+public:
+    bool RunsAsAdministrator() override { return ::RunsAsAdministrator(); }
+    unsigned long OpenAdminNamespace(bool& namespaces) override { return ::OpenAdminNamespace(namespaces); }
+    unsigned long CreateLock(bool inPrivateNamespace, bool& created) override {
+        lock_.Reset(::CreateMutexA(nullptr, FALSE, RunnerName(inPrivateNamespace).c_str()));
+        DWORD error = ::GetLastError();
+        created = lock_.Valid();
+        return error;
     }
-    RunnerLock answer = CreateLock(RunnerName(true), g_runnerLock, answerFrom);
-    if (answer == RunnerLock::Taken)
-        g_sharedLock.Reset(::CreateMutexA(nullptr, FALSE, RunnerName(false).c_str()));  // whoever else holds it
-    return answer;
+    void KeepLock() override { g_runnerLock.Reset(lock_.Release()); }
+    void HoldGlobalName() override { g_sharedLock.Reset(::CreateMutexA(nullptr, FALSE, RunnerName(false).c_str())); }
+
+private:
+    UniqueKernelHandle lock_;
+};
+
+RunnerLock TakeWhereItLives(RunnerLock (*answerFrom)(bool created, unsigned long error)) {
+    Win32LockSystem system;
+    LockTaking taking = TakeLockIn(system, answerFrom);
+    g_place = taking.place;
+    g_runnerLockError = taking.error;
+    return taking.answer;
 }
 
 }  // namespace
@@ -159,7 +146,7 @@ RunnerLock JoinRunnerLock() {
 }
 
 unsigned long ReportRunnerLockFailure() {
-    bool inPrivate = Place() != LockPlace::Global;
+    bool inPrivate = g_place != LockPlace::Global;
     Err::RaiseSystem(g_runnerLockError, Text("The installation cannot start: its lock object \"") +
                                             RunnerName(inPrivate) + "\" cannot be created");
     App::ShowMessage(Err::Description());

@@ -29,6 +29,37 @@ enum class LockPlace { Global, Private, Failed };
 // the private namespace could not be created or opened (0: it could).
 LockPlace ChooseLockPlace(bool administrator, bool namespaces, unsigned long namespaceError);
 
+// What taking the lock needs of the system, so that the flow can be tested
+// against a fake.
+class LockSystem {
+public:
+    virtual ~LockSystem() = default;
+    // The Administrators group is enabled in the token (elevated, or SYSTEM).
+    virtual bool RunsAsAdministrator() = 0;
+    // Opens the administrators' private namespace, creating it first if need
+    // be; namespaces: the system makes boundary descriptors. Returns why it
+    // could not be opened (0: open).
+    virtual unsigned long OpenAdminNamespace(bool& namespaces) = 0;
+    // Creates (or opens) the folder's lock there; created: a handle came
+    // back; returns the error the call left. The handle waits for KeepLock.
+    virtual unsigned long CreateLock(bool inPrivateNamespace, bool& created) = 0;
+    // Holds the lock last created to the process's end.
+    virtual void KeepLock() = 0;
+    // An elevated holder also holds the name under Global\, so that starts with
+    // fewer rights defer to it; whoever else holds that name.
+    virtual void HoldGlobalName() = 0;
+};
+
+struct LockTaking {
+    LockPlace place;
+    RunnerLock answer;
+    unsigned long error;  // why it failed; 0 otherwise
+};
+// Chooses the lock's place, creates the lock there, reads the answer from
+// answerFrom and keeps the lock when it is Taken. An elevated loader whose
+// private namespace cannot be used creates nothing.
+LockTaking TakeLockIn(LockSystem& system, RunnerLock (*answerFrom)(bool created, unsigned long error));
+
 namespace RunLocks {
 
 // The waiting instance's claim on its folder, held until the process ends.

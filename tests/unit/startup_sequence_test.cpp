@@ -59,6 +59,38 @@ private:
     std::set<std::string> files_;
 };
 
+// Records what taking the folder's lock asks of the system.
+class FakeLockSystem : public LockSystem {
+public:
+    FakeLockSystem(bool administrator, bool namespaces, unsigned long namespaceError, bool created, unsigned long error)
+        : administrator_(administrator),
+          namespaces_(namespaces),
+          namespaceError_(namespaceError),
+          created_(created),
+          error_(error) {}
+    bool RunsAsAdministrator() override { return administrator_; }
+    unsigned long OpenAdminNamespace(bool& namespaces) override {
+        calls += "namespace ";
+        namespaces = namespaces_;
+        return namespaceError_;
+    }
+    unsigned long CreateLock(bool inPrivateNamespace, bool& created) override {
+        calls += inPrivateNamespace ? "private " : "global ";
+        created = created_;
+        return error_;
+    }
+    void KeepLock() override { calls += "keep "; }
+    void HoldGlobalName() override { calls += "hold-global "; }
+
+    std::string calls;
+
+private:
+    bool administrator_, namespaces_;
+    unsigned long namespaceError_;
+    bool created_;
+    unsigned long error_;
+};
+
 const std::vector<std::string> kCandidateTests = {"exists C:\\Drv\\setup.exe", "exists C:\\Drv\\etup.exe",
                                                   "exists C:\\Drv\\tup.exe", "exists C:\\Drv\\up.exe"};
 
@@ -98,6 +130,7 @@ TEST(StartupSequence, AClaimThatCannotBeMadeIsReportedAndNothingStarts) {
     EXPECT_EQ(JoinedLockFrom(true, 183, true), RunnerLock::Taken);
     EXPECT_EQ(JoinedLockFrom(true, 183, false), RunnerLock::Busy) << "its claim is gone: another's is there";
     EXPECT_EQ(JoinedLockFrom(false, 6, true), RunnerLock::Failed);
+    EXPECT_EQ(JoinedLockFrom(false, 5, true), RunnerLock::Busy) << "one it may not open is no claim it joined";
     EXPECT_EQ(JoinedLockFrom(true, 0, false), RunnerLock::Taken) << "made anew: its own";
 }
 
@@ -117,10 +150,34 @@ TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBack
     EXPECT_TRUE(CreatedNoLaterThan(1000, 1000)) << "started within one tick of the clock";
     EXPECT_TRUE(CreatedNoLaterThan(1000, 1000 + 156250));
     EXPECT_FALSE(CreatedNoLaterThan(1001, 1000)) << "a later process that got the parent's id";
-    EXPECT_EQ(ChooseLockPlace(false, true, 0), LockPlace::Global);
-    EXPECT_EQ(ChooseLockPlace(true, false, 0), LockPlace::Global) << "no private namespaces: Windows XP, Wine";
-    EXPECT_EQ(ChooseLockPlace(true, true, 0), LockPlace::Private);
-    EXPECT_EQ(ChooseLockPlace(true, true, 5), LockPlace::Failed) << "never a name that fewer rights can take";
+
+    struct Row {
+        bool administrator, namespaces;
+        unsigned long namespaceError;
+        bool created;
+        unsigned long error;
+        RunnerLock (*answerFrom)(bool, unsigned long);
+        RunnerLock answer;
+        const char* calls;
+    };
+    auto joined = [](bool created, unsigned long error) { return JoinedLockFrom(created, error, true); };
+    const Row rows[] = {
+        {false, true, 0, true, 0, RunnerLockFrom, RunnerLock::Taken, "global keep "},
+        {true, false, 0, true, 0, RunnerLockFrom, RunnerLock::Taken, "namespace global keep "},  // XP, Wine
+        {true, true, 0, true, 0, RunnerLockFrom, RunnerLock::Taken, "namespace private keep hold-global "},
+        {true, true, 0, true, 183, RunnerLockFrom, RunnerLock::Busy, "namespace private "},
+        {true, true, 5, true, 0, RunnerLockFrom, RunnerLock::Failed, "namespace "},  // never a name fewer rights take
+        {false, false, 0, false, 6, RunnerLockFrom, RunnerLock::Failed, "global "},
+        {false, false, 0, false, 5, joined, RunnerLock::Busy, "global "},  // a runner holds no lock it may not open
+        {false, false, 0, true, 183, joined, RunnerLock::Taken, "global keep "},
+    };
+    for (const Row& row : rows) {
+        FakeLockSystem system(row.administrator, row.namespaces, row.namespaceError, row.created, row.error);
+        LockTaking taking = TakeLockIn(system, row.answerFrom);
+        EXPECT_EQ(taking.answer, row.answer) << row.calls;
+        EXPECT_EQ(system.calls, row.calls);
+        EXPECT_EQ(taking.error, row.answer == RunnerLock::Failed ? row.namespaceError + row.error : 0) << row.calls;
+    }
 }
 
 TEST(StartupSequence, AStartFindingTheFolderClaimedEndsAtOnceAndARunnerLeavesNoMarkerForAClosedWindow) {
