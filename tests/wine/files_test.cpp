@@ -2,6 +2,7 @@
 
 #include "protocol/CompletionMarker.h"
 #include "runtime/files/FileHash.h"
+#include "runtime/files/FolderEntry.h"
 #include "runtime/files/HeldFile.h"
 #include "runtime/platform/Err.h"
 #include "runtime/platform/WideText.h"
@@ -85,6 +86,19 @@ TEST_F(Win32Folder, TheHeldFileIsConfirmedAsTheRunningImageOnlyWhenItIs) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_TRUE(SameFile(held.Get(), OpenSharingOnlyReads(Path("copy.exe")).Get()));
     EXPECT_FALSE(SameFile(held.Get(), own.Get()));
+}
+
+// Another account may make a plain file under the name between the loader's
+// delete and its create: the loader must not write into that file.
+TEST_F(Win32Folder, ANewEntryIsNeverOneThatAlreadyStandsThere) {
+    MakeFile("copy.tmp", FILE_ATTRIBUTE_NORMAL, "planted");
+    HeldTestFolder folder(folder_);
+    unsigned long error = 0;
+    UniqueFileHandle made = OpenFolderEntry(folder.own().handle, "copy.tmp", GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                            EntryOpen::New, error);
+    EXPECT_FALSE(made.Valid()) << "opened for writing";
+    EXPECT_EQ(error, static_cast<unsigned long>(ERROR_ALREADY_EXISTS));
+    EXPECT_TRUE(ReadFile("copy.tmp") == "planted");
 }
 
 // Windows refuses the best-fit and used-default flags for UTF-8 (Wine 8 does

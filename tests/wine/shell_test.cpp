@@ -2,8 +2,26 @@
 
 #include <string.h>
 
+#include "runtime/files/HeldFile.h"
+#include "runtime/platform/UniqueHandle.h"
 #include "shell/ModShell.h"
 #include "win32_fixture.h"
+
+// The import slot through which the loader's code calls ResumeThread.
+extern "C" DWORD(WINAPI* g_resumeThreadImport)(HANDLE) __asm__("__imp__ResumeThread@4");
+
+namespace {
+
+DWORD(WINAPI* g_realResumeThread)(HANDLE);
+int g_resumes = 0;
+DWORD g_suspendCountAtResume = 0;
+
+DWORD WINAPI RecordingResumeThread(HANDLE thread) {
+    ++g_resumes;
+    return g_suspendCountAtResume = g_realResumeThread(thread);
+}
+
+}  // namespace
 
 TEST_F(Win32Folder, FileExistsIsTrueForFilesOfEveryAttributeAndFalseForFolders) {
     Text plain = MakeFile("plain.txt");
@@ -50,4 +68,21 @@ TEST_F(Win32Folder, ShellExecuteAndWaitForAMissingFileReturnsTheErrorAtOnce) {
         ModShell::ShellExecuteAndWait(nullptr, "open", Path("missing.exe"), "", "", SW_SHOWNOACTIVATE, exitCode);
     EXPECT_EQ(result, ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(exitCode, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
+}
+
+// The image check must see the new process before it runs its first instruction.
+TEST_F(Win32Folder, StartExactLetsTheProcessRunOnlyAfterItsImageWasChecked) {
+    Text setup = InstallSetup("setup.exe", 0);
+    UniqueFileHandle image = OpenWideSharingOnlyReads(setup);
+    DWORD protection = 0;
+    ASSERT_TRUE(VirtualProtect(&g_resumeThreadImport, sizeof g_resumeThreadImport, PAGE_READWRITE, &protection));
+    g_realResumeThread = g_resumeThreadImport;
+    g_resumeThreadImport = RecordingResumeThread;
+    unsigned long error = 1;
+    UniqueKernelHandle process(ModShell::StartExact(setup, folder_, SW_HIDE, image.Get(), error));
+    g_resumeThreadImport = g_realResumeThread;
+    ASSERT_TRUE(process.Valid()) << error;
+    EXPECT_EQ(g_resumes, 1);
+    EXPECT_EQ(g_suspendCountAtResume, 1u) << "it ran before its image was checked";
+    EXPECT_EQ(ModShell::WaitForExitCode(process.Get(), 1), 0u);
 }
