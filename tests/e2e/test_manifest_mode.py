@@ -309,6 +309,8 @@ class ManifestMode(unittest.TestCase):
         shutil.copy(folder / (LOADER_NAME + ".exe"), other / "RUNother.exe")
         other_setup = install_setup(other, "other.exe")
         self.assertEqual(run_as_tool(self.desktop, other / "RUNother.exe", hidden=True)(), 577)
+        # Swapped for a byte-for-byte copy between its start and its hold: it runs from no file it holds.
+        self.assertEqual(run_as_tool(self.desktop, folder / (LOADER_NAME + ".exe"), swapped=True)(), 577)
         data = setup.read_bytes()
         setup.write_bytes(data[:-1] + bytes([data[-1] ^ 1]))
         self.assertEqual(run_as_tool(self.desktop, folder / (LOADER_NAME + ".exe"), hidden=True)(), 577)
