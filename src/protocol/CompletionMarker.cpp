@@ -1,11 +1,12 @@
 #include "CompletionMarker.h"
 
 #include "../runtime/files/FolderEntry.h"
-#include "../runtime/text/FieldLine.h"
 
 namespace {
 
 constexpr const char* kMarkerName = "done";
+// The marker's eight bytes: the word quoted, then a line end.
+constexpr char kMarkerBytes[] = "\"done\"\r\n";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 UniqueFileHandle OpenMarker(const OwnFolder& folder, DWORD access, EntryOpen how) {
@@ -18,11 +19,10 @@ UniqueFileHandle OpenMarker(const OwnFolder& folder, DWORD access, EntryOpen how
 
 void WriteCompletionMarker(const OwnFolder& folder) {
     UniqueFileHandle file = OpenMarker(folder, GENERIC_WRITE, EntryOpen::ExistingOrNew);
-    Text line = FieldLine("done");
     DWORD written = 0;
     // Emptied only once it is known to be the folder's own file.
     if (file.Valid() && ::SetEndOfFile(file.Get()))
-        ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.length()), &written, nullptr);
+        ::WriteFile(file.Get(), kMarkerBytes, sizeof kMarkerBytes - 1, &written, nullptr);
 }
 
 bool DeleteCompletionMarker(const OwnFolder& folder) {

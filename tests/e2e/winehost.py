@@ -503,12 +503,6 @@ def close_fault(ended_ms, last_seen, gone):
     return None
 
 
-def file_time_ms(path):
-    """A file's modification time on the same scale as the setup log's times."""
-    # The log counts milliseconds since 1601, as Windows file times do.
-    return int(Path(path).stat().st_mtime * 1000) + 11644473600 * 1000
-
-
 # --- the loader's named locks ---------------------------------------------------
 
 def _path_hash(path):

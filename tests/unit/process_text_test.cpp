@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "runtime/files/EntryCheck.h"
-#include "runtime/text/FieldLine.h"
 #include "runtime/text/ProcessText.h"
 
 TEST(ArgumentText, DropsTheProgramPathAndTheBlanksAfterIt) {
@@ -52,13 +51,6 @@ TEST(RunnerObjectName, OnePerFolderAndMachineWhateverTheLoaderNameOrCase) {
     EXPECT_TRUE(RunnerObjectName(FolderIdentity{0x99001234abcd, 5}) == RunnerObjectName(FolderIdentity{0x1234abcd, 5}));
     EXPECT_STREQ(FolderToOpen("E:").c_str(), "E:\\") << "the root, not E:'s current directory";
     EXPECT_STREQ(FolderToOpen("\\\\?\\E:").c_str(), "\\\\?\\E:\\");
-}
-
-TEST(CompletionMarker, IsTheQuotedWordAndALineEndInEightBytes) {
-    Text line = FieldLine("done");
-    ASSERT_EQ(line.length(), 8u);
-    const unsigned char expected[] = {0x22, 0x64, 0x6F, 0x6E, 0x65, 0x22, 0x0D, 0x0A};
-    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(static_cast<unsigned char>(line[i]), expected[i]) << i;
 }
 
 TEST(Text, OwnsItsBytesIncludingZeros) {

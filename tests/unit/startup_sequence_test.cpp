@@ -59,36 +59,38 @@ private:
     std::set<std::string> files_;
 };
 
-// Records what taking the folder's lock asks of the system.
+// One case of taking the folder's lock: what the system answers, and what comes of it.
+struct LockRow {
+    bool administrator, namespaces;
+    unsigned long namespaceError;
+    bool created;
+    unsigned long error;
+    RunnerLock (*answerFrom)(bool, unsigned long);
+    RunnerLock answer;
+    const char* calls;
+};
+
+// Answers as the row says and records what taking the lock asks of it.
 class FakeLockSystem : public LockSystem {
 public:
-    FakeLockSystem(bool administrator, bool namespaces, unsigned long namespaceError, bool created, unsigned long error)
-        : administrator_(administrator),
-          namespaces_(namespaces),
-          namespaceError_(namespaceError),
-          created_(created),
-          error_(error) {}
-    bool RunsAsAdministrator() override { return administrator_; }
+    explicit FakeLockSystem(const LockRow& row) : row_(row) {}
+    bool RunsAsAdministrator() override { return row_.administrator; }
     unsigned long OpenAdminNamespace(bool& namespaces) override {
         calls += "namespace ";
-        namespaces = namespaces_;
-        return namespaceError_;
+        namespaces = row_.namespaces;
+        return row_.namespaceError;
     }
     unsigned long CreateLock(bool inPrivateNamespace, bool& created) override {
         calls += inPrivateNamespace ? "private " : "global ";
-        created = created_;
-        return error_;
+        created = row_.created;
+        return row_.error;
     }
     void KeepLock() override { calls += "keep "; }
     void HoldGlobalName() override { calls += "hold-global "; }
-
     std::string calls;
 
 private:
-    bool administrator_, namespaces_;
-    unsigned long namespaceError_;
-    bool created_;
-    unsigned long error_;
+    const LockRow& row_;
 };
 
 const std::vector<std::string> kCandidateTests = {"exists C:\\Drv\\setup.exe", "exists C:\\Drv\\etup.exe",
@@ -151,17 +153,8 @@ TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBack
     EXPECT_TRUE(CreatedNoLaterThan(1000, 1000 + 156250));
     EXPECT_FALSE(CreatedNoLaterThan(1001, 1000)) << "a later process that got the parent's id";
 
-    struct Row {
-        bool administrator, namespaces;
-        unsigned long namespaceError;
-        bool created;
-        unsigned long error;
-        RunnerLock (*answerFrom)(bool, unsigned long);
-        RunnerLock answer;
-        const char* calls;
-    };
     auto joined = [](bool created, unsigned long error) { return JoinedLockFrom(created, error, true); };
-    const Row rows[] = {
+    const LockRow rows[] = {
         {false, true, 0, true, 0, RunnerLockFrom, RunnerLock::Taken, "global keep "},
         {true, false, 0, true, 0, RunnerLockFrom, RunnerLock::Taken, "namespace global keep "},  // XP, Wine
         {true, true, 0, true, 0, RunnerLockFrom, RunnerLock::Taken, "namespace private keep hold-global "},
@@ -171,8 +164,8 @@ TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBack
         {false, false, 0, false, 5, joined, RunnerLock::Busy, "global "},  // a runner holds no lock it may not open
         {false, false, 0, true, 183, joined, RunnerLock::Taken, "global keep "},
     };
-    for (const Row& row : rows) {
-        FakeLockSystem system(row.administrator, row.namespaces, row.namespaceError, row.created, row.error);
+    for (const LockRow& row : rows) {
+        FakeLockSystem system(row);
         LockTaking taking = TakeLockIn(system, row.answerFrom);
         EXPECT_EQ(taking.answer, row.answer) << row.calls;
         EXPECT_EQ(system.calls, row.calls);

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <vector>
+
 #include "runtime/files/HeldFile.h"
 #include "runtime/platform/UniqueHandle.h"
 #include "shell/ModShell.h"
@@ -13,12 +15,11 @@ extern "C" DWORD(WINAPI* g_resumeThreadImport)(HANDLE) __asm__("__imp__ResumeThr
 namespace {
 
 DWORD(WINAPI* g_realResumeThread)(HANDLE);
-int g_resumes = 0;
-DWORD g_suspendCountAtResume = 0;
+std::vector<DWORD> g_suspendCountsAtResume;
 
 DWORD WINAPI RecordingResumeThread(HANDLE thread) {
-    ++g_resumes;
-    return g_suspendCountAtResume = g_realResumeThread(thread);
+    g_suspendCountsAtResume.push_back(g_realResumeThread(thread));
+    return g_suspendCountsAtResume.back();
 }
 
 }  // namespace
@@ -82,7 +83,6 @@ TEST_F(Win32Folder, StartExactLetsTheProcessRunOnlyAfterItsImageWasChecked) {
     UniqueKernelHandle process(ModShell::StartExact(setup, folder_, SW_HIDE, image.Get(), error));
     g_resumeThreadImport = g_realResumeThread;
     ASSERT_TRUE(process.Valid()) << error;
-    EXPECT_EQ(g_resumes, 1);
-    EXPECT_EQ(g_suspendCountAtResume, 1u) << "it ran before its image was checked";
+    EXPECT_EQ(g_suspendCountsAtResume, std::vector<DWORD>{1}) << "it ran before its image was checked";
     EXPECT_EQ(ModShell::WaitForExitCode(process.Get(), 1), 0u);
 }

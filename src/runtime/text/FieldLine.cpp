@@ -1,3 +1,0 @@
-#include "FieldLine.h"
-
-Text FieldLine(const Text& value) { return Text("\"") + value + "\"\r\n"; }
