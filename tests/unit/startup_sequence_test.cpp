@@ -148,7 +148,7 @@ TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBack
     for (const auto& row : parents)
         EXPECT_EQ(StartedByWaitingInstance({row.opened, row.createdFirst, row.sameImage}), row.runner)
             << row.opened << row.createdFirst << row.sameImage;
-    // Creation times in 100 ns units; the clock that stamps them moves in ticks of about 15.6 ms.
+    // Creation times in 100 ns units; the clock that stamps them moves in ticks of up to 15.625 ms.
     EXPECT_TRUE(CreatedNoLaterThan(1000, 1000)) << "started within one tick of the clock";
     EXPECT_TRUE(CreatedNoLaterThan(1000, 1000 + 156250));
     EXPECT_FALSE(CreatedNoLaterThan(1001, 1000)) << "a later process that got the parent's id";
