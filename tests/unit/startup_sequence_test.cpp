@@ -124,16 +124,6 @@ TEST(StartupSequence, AClaimThatCannotBeMadeIsReportedAndNothingStarts) {
     world.claim = RunnerLock::Failed;
     EXPECT_EQ(RunStartupSequence(world).outcome, StartupOutcome::LockFailed);
     EXPECT_EQ(world.calls.back(), "report lock failure");
-    EXPECT_EQ(RunnerLockFrom(false, 6), RunnerLock::Failed) << "another kind of object holds the name";
-    EXPECT_EQ(RunnerLockFrom(false, 5), RunnerLock::Busy) << "one we may not open: a start with more rights holds it";
-    EXPECT_EQ(RunnerLockFrom(true, 183), RunnerLock::Busy);
-    EXPECT_EQ(RunnerLockFrom(true, 0), RunnerLock::Taken);
-    // The runner's lock exists: its own waiting instance's, while that lives.
-    EXPECT_EQ(JoinedLockFrom(true, 183, true), RunnerLock::Taken);
-    EXPECT_EQ(JoinedLockFrom(true, 183, false), RunnerLock::Busy) << "its claim is gone: another's is there";
-    EXPECT_EQ(JoinedLockFrom(false, 6, true), RunnerLock::Failed);
-    EXPECT_EQ(JoinedLockFrom(false, 5, true), RunnerLock::Busy) << "one it may not open is no claim it joined";
-    EXPECT_EQ(JoinedLockFrom(true, 0, false), RunnerLock::Taken) << "made anew: its own";
 }
 
 TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBackToGlobal) {
@@ -153,16 +143,22 @@ TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBack
     EXPECT_TRUE(CreatedNoLaterThan(1000, 1000 + 156250));
     EXPECT_FALSE(CreatedNoLaterThan(1001, 1000)) << "a later process that got the parent's id";
 
+    // A runner's lock that exists is its waiting instance's claim while that lives (joined), not once it is gone.
     auto joined = [](bool created, unsigned long error) { return JoinedLockFrom(created, error, true); };
+    auto gone = [](bool created, unsigned long error) { return JoinedLockFrom(created, error, false); };
     const LockRow rows[] = {
         {false, true, 0, true, 0, RunnerLockFrom, RunnerLock::Taken, "global keep "},
         {true, false, 0, true, 0, RunnerLockFrom, RunnerLock::Taken, "namespace global keep "},  // XP, Wine
         {true, true, 0, true, 0, RunnerLockFrom, RunnerLock::Taken, "namespace private keep hold-global "},
         {true, true, 0, true, 183, RunnerLockFrom, RunnerLock::Busy, "namespace private "},
         {true, true, 5, true, 0, RunnerLockFrom, RunnerLock::Failed, "namespace "},  // never a name fewer rights take
-        {false, false, 0, false, 6, RunnerLockFrom, RunnerLock::Failed, "global "},
+        {false, false, 0, false, 6, RunnerLockFrom, RunnerLock::Failed, "global "},  // another kind of object
+        {false, false, 0, false, 5, RunnerLockFrom, RunnerLock::Busy, "global "},    // held by a start with more rights
+        {false, false, 0, false, 6, joined, RunnerLock::Failed, "global "},
         {false, false, 0, false, 5, joined, RunnerLock::Busy, "global "},  // a runner holds no lock it may not open
         {false, false, 0, true, 183, joined, RunnerLock::Taken, "global keep "},
+        {false, false, 0, true, 183, gone, RunnerLock::Busy, "global "},      // another's claim is there
+        {false, false, 0, true, 0, gone, RunnerLock::Taken, "global keep "},  // made anew: its own
     };
     for (const LockRow& row : rows) {
         FakeLockSystem system(row);
