@@ -16,7 +16,8 @@ unsigned long OwnFileEnd(const OwnFileFacts& facts) {
     StartChoice choice = ChooseStart(true, facts.finalPathKnown, facts.finalPathError);
     if (choice.way == StartWay::Refused) return choice.exitCode;
     // Where final paths exist, its folder must be held too: a rename of it would move what starts.
-    if (choice.way == StartWay::Exact && facts.folderError) return ExitCode::OfFailure(facts.folderError);
+    if (choice.way == StartWay::Exact && facts.folderError && !facts.folderKnown)
+        return ExitCode::OfFailure(facts.folderError);
     return ExitCode::kSuccess;
 }
 

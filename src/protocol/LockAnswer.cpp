@@ -26,5 +26,5 @@ LockPlace ChooseLockPlace(bool administrator, bool namespaces, unsigned long nam
 }
 
 bool StartedByWaitingInstance(const ParentFacts& facts) {
-    return facts.opened && facts.createdFirst && facts.sameImage;
+    return facts.opened && facts.createdFirst && facts.sameImage && facts.sameFolder;
 }

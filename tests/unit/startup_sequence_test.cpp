@@ -102,16 +102,17 @@ TEST(StartupSequence, AClaimThatCannotBeMadeIsReportedAndNothingStarts) {
 
 TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBackToGlobal) {
     const struct {
-        bool opened, createdFirst, sameImage, runner;
+        bool opened, createdFirst, sameImage, sameFolder, runner;
     } parents[] = {
-        {true, true, true, true},
-        {false, false, false, false},  // started by nobody we can see
-        {true, false, true, false},    // its id went to a later process
-        {true, true, false, false},    // another program, a deployment tool or the shell
+        {true, true, true, true, true},
+        {false, false, false, false, false},  // started by nobody we can see
+        {true, false, true, true, false},     // its id went to a later process
+        {true, true, false, false, false},    // another program, a deployment tool or the shell
+        {true, true, true, false, false},     // a hard link of this file in another folder
     };
     for (const auto& row : parents)
-        EXPECT_EQ(StartedByWaitingInstance({row.opened, row.createdFirst, row.sameImage}), row.runner)
-            << row.opened << row.createdFirst << row.sameImage;
+        EXPECT_EQ(StartedByWaitingInstance({row.opened, row.createdFirst, row.sameImage, row.sameFolder}), row.runner)
+            << row.opened << row.createdFirst << row.sameImage << row.sameFolder;
     EXPECT_EQ(ChooseLockPlace(false, true, 0), LockPlace::Global);
     EXPECT_EQ(ChooseLockPlace(true, false, 0), LockPlace::Global) << "no private namespaces: Windows XP, Wine";
     EXPECT_EQ(ChooseLockPlace(true, true, 0), LockPlace::Private);
