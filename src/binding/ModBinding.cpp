@@ -135,8 +135,12 @@ HANDLE Relaunch(unsigned long& error) {
         return nullptr;
     }
     if (choice.way == StartWay::Shell) return ModShell::ShellOpen(App::ExecutablePath(), error);
-    HANDLE process =
-        ModShell::StartExact(StartableForm(App::FinalPath()), "", SW_SHOWNORMAL, App::HeldExecutable(), error);
+    // A link retargeted before the hold made the held file another program's.
+    HANDLE process = nullptr;
+    error = ExitCode::kBadImageHash;
+    if (App::RunsHeldExecutable())
+        process =
+            ModShell::StartExact(StartableForm(App::FinalPath()), "", SW_SHOWNORMAL, App::HeldExecutable(), error);
     if (error == ExitCode::kElevationRequired) {
         // Only the shell asks the user for the rights the file's manifest wants;
         // it cannot start suspended, so what it started is checked at once.
