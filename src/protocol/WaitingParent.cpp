@@ -19,8 +19,7 @@ void Capture() {
     HANDLE self = App::HeldExecutable();
     g_facts.sameImage = g_facts.opened && self != INVALID_HANDLE_VALUE && ProcessImageIs(g_parent.Get(), self);
     HANDLE folder = App::KnownFolder();
-    g_facts.sameFolder =
-        g_facts.sameImage && folder != INVALID_HANDLE_VALUE && ProcessFolderIs(g_parent.Get(), folder);
+    g_facts.sameFolder = g_facts.sameImage && folder != INVALID_HANDLE_VALUE && ProcessFolderIs(g_parent.Get(), folder);
 }
 
 bool StartedUs() { return StartedByWaitingInstance(g_facts); }

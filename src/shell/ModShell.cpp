@@ -156,8 +156,8 @@ HANDLE ShellOpen(const Text& path, unsigned long& error) {
     info.cbSize = sizeof info;
     // The user has just let this very file run: a second zone check could
     // only ask them again.
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOZONECHECKS |
-                 (Kernel::WindowStationVisible() ? 0 : SEE_MASK_FLAG_NO_UI);
+    info.fMask =
+        SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOZONECHECKS | (Kernel::WindowStationVisible() ? 0 : SEE_MASK_FLAG_NO_UI);
     info.hwnd = hw().hWnd();
     info.lpVerb = L"open";
     info.lpFile = file.c_str();

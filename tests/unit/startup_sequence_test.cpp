@@ -104,11 +104,10 @@ TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBack
     const struct {
         bool opened, createdFirst, sameImage, sameFolder, runner;
     } parents[] = {
-        {true, true, true, true, true},
-        {false, false, false, false, false},  // started by nobody we can see
-        {true, false, true, true, false},     // its id went to a later process
-        {true, true, false, false, false},    // another program, a deployment tool or the shell
-        {true, true, true, false, false},     // a hard link of this file in another folder
+        {true, true, true, true, true},    {false, false, false, false, false},  // started by nobody we can see
+        {true, false, true, true, false},                                        // its id went to a later process
+        {true, true, false, false, false},  // another program, a deployment tool or the shell
+        {true, true, true, false, false},   // a hard link of this file in another folder
     };
     for (const auto& row : parents)
         EXPECT_EQ(StartedByWaitingInstance({row.opened, row.createdFirst, row.sameImage, row.sameFolder}), row.runner)

@@ -15,11 +15,13 @@ constexpr unsigned long kNotSupported = 50;      // ERROR_NOT_SUPPORTED: manifes
 constexpr unsigned long kBadPathname = 161;      // ERROR_BAD_PATHNAME: the system reports no whole path
 constexpr unsigned long kPathTooLong = 206;      // ERROR_FILENAME_EXCED_RANGE
 constexpr unsigned long kBadImageHash = 577;     // ERROR_INVALID_IMAGE_HASH: not the file a bound copy starts
-constexpr unsigned long kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED: only the shell may ask for the rights
 constexpr unsigned long kNoTranslation = 1113;   // ERROR_NO_UNICODE_TRANSLATION: the code page cannot hold it
 constexpr unsigned long kTimeout = 1460;         // ERROR_TIMEOUT: the window's time ran out
 constexpr unsigned long kUserExit = 1602;        // ERROR_INSTALL_USEREXIT: closed by the user
 constexpr unsigned long kAlreadyRunning = 1618;  // ERROR_INSTALL_ALREADY_RUNNING: tools retry on it
+
+// ERROR_ELEVATION_REQUIRED: the file asks for rights that only the shell may prompt for.
+constexpr unsigned long kElevationRequired = 740;
 
 // A failure's number as an exit code: never 0, which would read as success.
 constexpr unsigned long OfFailure(unsigned long number) { return number ? number : kGenFailure; }
