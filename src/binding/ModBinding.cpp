@@ -129,16 +129,11 @@ unsigned long CheckOwnFile() {
 HANDLE Relaunch(unsigned long& error) {
     // Bound or not, the runner is the file this process holds, by its final
     // path: a link retargeted since the start changes nothing.
-    StartChoice choice = OwnStartChoice(true);
-    if (choice.way == StartWay::Refused) {
-        error = choice.exitCode;
-        return nullptr;
-    }
-    if (choice.way == StartWay::Shell) return ModShell::ShellOpen(App::ExecutablePath(), error);
-    // A link retargeted before the hold made the held file another program's.
+    StartChoice choice = ChooseRelaunch(App::RunsHeldExecutable(), !App::FinalPath().empty(), App::FinalPathError());
     HANDLE process = nullptr;
-    error = ExitCode::kBadImageHash;
-    if (App::RunsHeldExecutable())
+    error = choice.exitCode;
+    if (choice.way == StartWay::Shell) return ModShell::ShellOpen(App::ExecutablePath(), error);
+    if (choice.way == StartWay::Exact)
         process =
             ModShell::StartExact(StartableForm(App::FinalPath()), "", SW_SHOWNORMAL, App::HeldExecutable(), error);
     if (error == ExitCode::kElevationRequired) {

@@ -10,6 +10,12 @@ StartChoice ChooseStart(bool bound, bool finalPathKnown, unsigned long finalPath
     return {StartWay::Exact, ExitCode::kSuccess};
 }
 
+StartChoice ChooseRelaunch(bool runsHeldFile, bool finalPathKnown, unsigned long finalPathError) {
+    StartChoice choice = ChooseStart(true, finalPathKnown, finalPathError);
+    if (choice.way == StartWay::Exact && !runsHeldFile) return {StartWay::Refused, ExitCode::kBadImageHash};
+    return choice;
+}
+
 unsigned long OwnFileEnd(const OwnFileFacts& facts) {
     if (!facts.bound) return ExitCode::kSuccess;
     if (!facts.runsHeldFile) return ExitCode::kBadImageHash;

@@ -21,6 +21,11 @@ struct StartChoice {
 // finalPathError: why it gave none (0: it has no such call, Windows XP).
 StartChoice ChooseStart(bool bound, bool finalPathKnown, unsigned long finalPathError);
 
+// How any copy, bound or not, starts its runner: the file it holds, by its
+// final path, and only when that file is its running image (runsHeldFile):
+// a link retargeted before the hold would make it another program's.
+StartChoice ChooseRelaunch(bool runsHeldFile, bool finalPathKnown, unsigned long finalPathError);
+
 // What a bound copy learns of itself before it starts anything.
 struct OwnFileFacts {
     bool bound = false;           // it carries a record, readable or not

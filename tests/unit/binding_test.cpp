@@ -109,6 +109,10 @@ TEST(StartChoice, ABoundCopyStartsExactlyWhereTheSystemTellsFinalPathsAndNeverFa
         EXPECT_EQ(choice.way, row.way) << row.bound << row.known << row.finalPathError;
         if (row.way == StartWay::Refused) EXPECT_EQ(choice.exitCode, row.code);
     }
+    EXPECT_EQ(ChooseRelaunch(true, true, 0).way, StartWay::Exact) << "bound or not, by the held file's final path";
+    EXPECT_EQ(ChooseRelaunch(false, true, 0).exitCode, 577u) << "the held file is not the running image";
+    EXPECT_EQ(ChooseRelaunch(true, false, 5).exitCode, 5u);
+    EXPECT_EQ(ChooseRelaunch(false, false, 0).way, StartWay::Shell) << "Windows XP";
     auto ownEnd = [](bool bound, bool runsHeld, bool known, unsigned long pathError, unsigned long folderError,
                      bool folderKnown = false) {
         return OwnFileEnd({bound, runsHeld, known, pathError, folderError, folderKnown});
