@@ -1,7 +1,6 @@
 """One setup run per start, end to end under Wine: names another program
 took first, two quick starts, and a folder on read-only media."""
 
-import os
 import shutil
 import subprocess
 import time
@@ -20,8 +19,7 @@ class RunProtocol(unittest.TestCase):
     def setUpClass(cls):
         cls.desktop = winehost.WineDesktop()
         cls.tools = cls.desktop.folder("Tools")
-        for program in ("boxreader.exe", "holdopen.exe"):
-            shutil.copy(winehost.FIXTURES / program, cls.tools)
+        shutil.copy(winehost.FIXTURES / "boxreader.exe", cls.tools)
 
     @classmethod
     def tearDownClass(cls):
@@ -151,7 +149,7 @@ class RunProtocol(unittest.TestCase):
         folder, loader, setup = self.lay_out("Unshared", run_ms=8000)
         held, release = self.tools / "unshared.held", self.tools / "unshared.release"
         win = self.desktop.windows_path
-        holder = self.desktop.wine([win(self.tools / "holdopen.exe"), win(folder), "none", win(held), win(release)])
+        holder = self.desktop.wine([winehost.FIXTURES / "holdopen.exe", win(folder), "none", win(held), win(release)])
         wait_until(held.exists, 120, what="the folder to be held")
         first = run_as_tool(self.desktop, loader)
         wait_until(lambda: setup_starts(setup), 90, what="the setup program to start")
@@ -165,20 +163,20 @@ class RunProtocol(unittest.TestCase):
         other = self.desktop.folder("RetargetedPlanted")
         planted = [install_setup(other, name) for name in ("RUNsetup.exe", "setup.exe")]
         Path(str(planted[0]) + ".cfg").write_text("500 66")
-        link = self.desktop.drive_c / "RetargetedLink"
+        link, swap = self.desktop.drive_c / "RetargetedLink", self.desktop.drive_c / "RetargetedLink.new"
         link.symlink_to(folder)
         ends = run_as_tool(self.desktop, link / "RUNsetup.exe", hidden=True)
         wait_until(self.loaders, 90, what="the loader")
         time.sleep(1)
-        os.symlink(other, str(link) + ".new")
-        os.replace(str(link) + ".new", link)
+        swap.symlink_to(other)
+        swap.replace(link)
         self.assertIn(ends(timeout=180), (0, 577, 1618))
         self.assertEqual([setup_starts(p) for p in planted], [[], []], "a program of the other folder ran")
 
     def test_a_start_whose_parent_runs_from_another_folder_joins_no_claim_there(self):
         folder, loader, setup = self.lay_out("ParentHere", run_ms=15000)
         other = self.desktop.folder("ParentElsewhere")
-        os.link(loader, other / loader.name)  # the same file, by a name in another folder
+        (other / loader.name).hardlink_to(loader)  # the same file, by a name in another folder
         other_setup = install_setup(other, "setup.exe")
         self.hold("mutex", "runner:" + self.desktop.windows_path(other))  # claimed, as by its own waiting loader
         first = run_as_tool(self.desktop, loader)
