@@ -6,6 +6,7 @@
 #include "../runtime/platform/Err.h"
 #include "../runtime/process/App.h"
 #include "../runtime/process/ExitCodes.h"
+#include "../runtime/process/ProcessImage.h"
 #include "../runtime/process/ProcessLocation.h"
 #include "../runtime/text/AnsiPath.h"
 #include "../runtime/text/ProcessText.h"
@@ -77,8 +78,8 @@ unsigned long RunExact(OwnBinding own, const Binding& bound, UniqueFileHandle& h
     unsigned long error = 0;
     UniqueKernelHandle process(ModShell::StartExact(StartableForm(target), StartableForm(FolderToOpen(setup.folder)),
                                                     kShowNoActivate, held.Get(), error));
-    held.Reset();
     if (error == ExitCode::kBadImageHash) ShowUtf8Message(NotBoundFileMessage(StartableForm(target)), App::kTitle);
+    // Held, sharing only reads, until it ends: installers read their own file again for their payload.
     return ExactStartEnd(process.Valid(), error, process.Valid() ? ModShell::WaitForExitCode(process.Get(), 0) : 0);
 }
 
@@ -113,6 +114,7 @@ unsigned long CheckOwnFile() {
     facts.finalPathKnown = !App::FinalPath().empty();
     facts.finalPathError = App::FinalPathError();
     facts.folderError = App::HeldFolderError();
+    facts.folderKnown = App::KnownFolder() != INVALID_HANDLE_VALUE;
     unsigned long end = OwnFileEnd(facts);
     if (end == ExitCode::kBadImageHash) {
         ShowUtf8Message(OwnFileUnconfirmedMessage(App::ExecutablePath()), App::kTitle);
@@ -125,18 +127,29 @@ unsigned long CheckOwnFile() {
 }
 
 HANDLE Relaunch(unsigned long& error) {
-    StartChoice choice = OwnStartChoice(CarriesBinding());
-    if (choice.way == StartWay::Exact) {
-        HANDLE process =
-            ModShell::StartExact(StartableForm(App::FinalPath()), "", SW_SHOWNORMAL, App::HeldExecutable(), error);
-        if (error == ExitCode::kBadImageHash)
-            ShowUtf8Message(OwnFileUnconfirmedMessage(App::ExecutablePath()), App::kTitle);
-        return process;
-    }
-    if (choice.way == StartWay::Shell)
-        return ModShell::ShellOpen(JoinPath(App::Path(), App::EXEName() + ".exe"), error);
+    // Bound or not, the runner is the file this process holds, by its final
+    // path: a link retargeted since the start changes nothing.
+    StartChoice choice = ChooseRelaunch(App::RunsHeldExecutable(), !App::FinalPath().empty(), App::FinalPathError());
+    HANDLE process = nullptr;
     error = choice.exitCode;
-    return nullptr;
+    if (choice.way == StartWay::Shell) return ModShell::ShellOpen(App::ExecutablePath(), error);
+    if (choice.way == StartWay::Exact)
+        process =
+            ModShell::StartExact(StartableForm(App::FinalPath()), "", SW_SHOWNORMAL, App::HeldExecutable(), error);
+    if (error == ExitCode::kElevationRequired) {
+        // Only the shell asks the user for the rights the file's manifest wants;
+        // it cannot start suspended, so what it started is checked at once.
+        process = ModShell::ShellOpen(StartableForm(App::FinalPath()), error);
+        if (process && !ProcessImageIs(process, App::HeldExecutable())) {
+            ::TerminateProcess(process, ExitCode::kBadImageHash);
+            ::CloseHandle(process);
+            process = nullptr;
+            error = ExitCode::kBadImageHash;
+        }
+    }
+    if (error == ExitCode::kBadImageHash)
+        ShowUtf8Message(OwnFileUnconfirmedMessage(App::ExecutablePath()), App::kTitle);
+    return process;
 }
 
 unsigned long RunSetupAndWait(const Text& targetPath, HWND owner) {

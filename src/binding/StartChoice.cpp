@@ -10,13 +10,20 @@ StartChoice ChooseStart(bool bound, bool finalPathKnown, unsigned long finalPath
     return {StartWay::Exact, ExitCode::kSuccess};
 }
 
+StartChoice ChooseRelaunch(bool runsHeldFile, bool finalPathKnown, unsigned long finalPathError) {
+    StartChoice choice = ChooseStart(true, finalPathKnown, finalPathError);
+    if (choice.way == StartWay::Exact && !runsHeldFile) return {StartWay::Refused, ExitCode::kBadImageHash};
+    return choice;
+}
+
 unsigned long OwnFileEnd(const OwnFileFacts& facts) {
     if (!facts.bound) return ExitCode::kSuccess;
     if (!facts.runsHeldFile) return ExitCode::kBadImageHash;
     StartChoice choice = ChooseStart(true, facts.finalPathKnown, facts.finalPathError);
     if (choice.way == StartWay::Refused) return choice.exitCode;
     // Where final paths exist, its folder must be held too: a rename of it would move what starts.
-    if (choice.way == StartWay::Exact && facts.folderError) return ExitCode::OfFailure(facts.folderError);
+    if (choice.way == StartWay::Exact && facts.folderError && !facts.folderKnown)
+        return ExitCode::OfFailure(facts.folderError);
     return ExitCode::kSuccess;
 }
 

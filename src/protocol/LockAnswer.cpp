@@ -43,5 +43,5 @@ LockTaking TakeLockIn(LockSystem& system, RunnerLock (*answerFrom)(bool created,
 }
 
 bool StartedByWaitingInstance(const ParentFacts& facts) {
-    return facts.opened && facts.createdFirst && facts.sameImage;
+    return facts.opened && facts.createdFirst && facts.sameImage && facts.sameFolder;
 }

@@ -4,10 +4,10 @@
 #include "../runtime/platform/Err.h"
 #include "../runtime/platform/LazyFunction.h"
 #include "../runtime/platform/UniqueHandle.h"
+#include "../runtime/platform/WideText.h"
 #include "../runtime/process/App.h"
 #include "../runtime/process/ExitCodes.h"
 #include "../runtime/text/ProcessText.h"
-#include "OwnFolder.h"
 #include "WaitingParent.h"
 
 namespace {
@@ -32,7 +32,6 @@ LazyFunction<HANDLE(WINAPI*)(LPVOID, LPCWSTR)> g_openNamespace("kernel32.dll", "
 LazyFunction<BOOL(WINAPI*)(LPCWSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG)> g_stringToDescriptor(
     "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorW");
 
-const wchar_t kNamespaceName[] = L"SetupLoader";
 constexpr DWORD kSddlRevision = 1;  // SDDL_REVISION_1
 
 // A well-known SID of one sub-authority below authority, on the heap.
@@ -65,7 +64,8 @@ bool RunsAsAdministrator() {
 // the process), nothing else is tried: supported stays false.
 unsigned long OpenAdminNamespace(bool& supported) {
     auto createBoundary = g_createBoundary.Get();
-    HANDLE boundary = createBoundary ? createBoundary(kNamespaceName, 0) : nullptr;
+    WideText alias{Text(kPrivateNamespaceAlias)};
+    HANDLE boundary = createBoundary ? createBoundary(alias.c_str(), 0) : nullptr;
     supported = boundary != nullptr;
     if (!supported) return 0;
     auto addSid = g_addSid.Get();
@@ -82,9 +82,9 @@ unsigned long OpenAdminNamespace(bool& supported) {
         stringToDescriptor(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", kSddlRevision, &attributes.lpSecurityDescriptor, nullptr)) {
         // The last holder may close it between a create that finds it and the open.
         for (int attempt = 0; attempt < 3 && !g_namespace.Valid(); ++attempt) {
-            g_namespace.Reset(createNamespace(&attributes, boundary, kNamespaceName));
+            g_namespace.Reset(createNamespace(&attributes, boundary, alias.c_str()));
             error = g_namespace.Valid() ? 0 : ::GetLastError();
-            if (error == ERROR_ALREADY_EXISTS) g_namespace.Reset(openNamespace(boundary, kNamespaceName));
+            if (error == ERROR_ALREADY_EXISTS) g_namespace.Reset(openNamespace(boundary, alias.c_str()));
             if (g_namespace.Valid()) error = 0;
         }
         ::LocalFree(attributes.lpSecurityDescriptor);
@@ -95,13 +95,14 @@ unsigned long OpenAdminNamespace(bool& supported) {
     return error;
 }
 
-// The folder's identity, read once from the held folder: it names the folder
-// however it was reached. Only a folder whose identity cannot be read falls
-// back to the hash of its long path.
+// The folder's identity, read from the held folder, or from one open for its
+// attributes where another process holds it sharing nothing: it names the
+// folder however it was reached, and whoever holds it. Only a folder whose
+// identity cannot be read falls back to the hash of its long path.
 Text RunnerName(bool inPrivateNamespace) {
     FolderIdentity identity;
-    OwnFolder own = OwnFolderNow();
-    if (own.handle != INVALID_HANDLE_VALUE && ReadFileIdentity(own.handle, identity))
+    HANDLE folder = App::KnownFolder();
+    if (folder != INVALID_HANDLE_VALUE && ReadFileIdentity(folder, identity))
         return RunnerObjectName(identity, inPrivateNamespace);
     return RunnerObjectName(App::ExecutablePath(), inPrivateNamespace);
 }

@@ -18,6 +18,8 @@ void Capture() {
     g_facts.opened = g_parent.Valid();
     HANDLE self = App::HeldExecutable();
     g_facts.sameImage = g_facts.opened && self != INVALID_HANDLE_VALUE && ProcessImageIs(g_parent.Get(), self);
+    HANDLE folder = App::KnownFolder();
+    g_facts.sameFolder = g_facts.sameImage && folder != INVALID_HANDLE_VALUE && ProcessFolderIs(g_parent.Get(), folder);
 }
 
 bool StartedUs() { return StartedByWaitingInstance(g_facts); }

@@ -8,9 +8,11 @@ struct ParentFacts {
     bool opened = false;        // the parent could be opened
     bool createdFirst = false;  // ... and was created before this process
     bool sameImage = false;     // ... and runs from the file this process holds
+    bool sameFolder = false;    // ... by a name in this process's folder (a hard link elsewhere serves another)
 };
-// True when the parent is a waiting instance of this very loader: a process
-// of the same file, which starts its own file only for its runner.
+// True when the parent is a waiting instance of this very loader and of this
+// folder: a process of the same file, started from this folder, which starts
+// its own file only for its runner.
 bool StartedByWaitingInstance(const ParentFacts& facts);
 
 namespace WaitingParent {

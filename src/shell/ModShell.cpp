@@ -17,6 +17,7 @@
 namespace {
 
 LazyFunction<decltype(&::ShellExecuteExA)> g_shellExecuteEx("shell32.dll", "ShellExecuteExA");
+LazyFunction<decltype(&::ShellExecuteExW)> g_shellExecuteExW("shell32.dll", "ShellExecuteExW");
 LazyFunction<decltype(&::WaitForSingleObject)> g_waitForSingleObject("kernel32.dll", "WaitForSingleObject");
 LazyFunction<decltype(&::GetLastError)> g_getLastError("kernel32.dll", "GetLastError");
 LazyFunction<decltype(&::MsgWaitForMultipleObjects)> g_msgWait("user32.dll", "MsgWaitForMultipleObjects");
@@ -142,24 +143,34 @@ VBool FileExists(const Text& path) {
 
 HANDLE ShellOpen(const Text& path, unsigned long& error) {
     // Without an owner nothing is started.
-    if (!hw().Load()) {
-        error = Err::Number();
+    auto shellExecuteEx = g_shellExecuteExW.GetOrRaise();
+    if (!hw().Load() || !shellExecuteEx) {
+        error = ExitCode::OfFailure(Err::Number());
         return nullptr;
     }
+    InitialiseComOnce();
+    WideText file(path);
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof info;
     // The user has just let this very file run: a second zone check could
     // only ask them again.
-    ShellStart start = StartWithProcessHandle(hw().hWnd(), "open", path, "", "", SW_SHOWNORMAL, SEE_MASK_NOZONECHECKS);
-    error = start.started ? 0 : static_cast<unsigned long>(start.result);
-    return start.process;
+    info.fMask =
+        SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOZONECHECKS | (Kernel::WindowStationVisible() ? 0 : SEE_MASK_FLAG_NO_UI);
+    info.hwnd = hw().hWnd();
+    info.lpVerb = L"open";
+    info.lpFile = file.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    error = shellExecuteEx(&info) ? 0 : ExitCode::OfFailure(::GetLastError());
+    return error ? nullptr : info.hProcess;
 }
 
 long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters, const Text& folder,
-                         long show, unsigned long& exitCode, UniqueFileHandle* heldUntilStarted) {
+                         long show, unsigned long& exitCode, UniqueFileHandle* heldUntilEnded) {
     ShellStart start = StartWithProcessHandle(owner, verb, file, parameters, folder, show, 0);
-    if (heldUntilStarted) heldUntilStarted->Reset();
     exitCode = start.started ? 0 : static_cast<unsigned long>(start.result);
     // The handle stays open until the loader's own process ends.
     if (start.process) exitCode = WaitForExitCode(start.process, exitCode);
+    if (heldUntilEnded) heldUntilEnded->Reset();
     return start.result;
 }
 

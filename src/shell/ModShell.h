@@ -17,19 +17,20 @@ namespace ModShell {
 // failure of the query is false.
 VBool FileExists(const Text& path);
 
-// Starts the loader's own file again with the verb "open", owned by the
-// hidden window, and returns at once with the started process's handle,
-// which the caller closes; null when nothing was started. error is 0 when
-// the shell started it, else the system's error code. Reports nothing.
+// Starts the loader's own file (path: UTF-8) again through the shell with the
+// verb "open", owned by the hidden window, and returns at once with the
+// started process's handle, which the caller closes; null when nothing was
+// started. error is 0 when the shell started it, else the system's error
+// code. Reports nothing.
 HANDLE ShellOpen(const Text& path, unsigned long& error);
 
 // ShellExecuteEx, then blocks until the started process has ended. Returns
 // the shell's success value, or the system error code when the launch failed.
 // exitCode receives the started process's exit code, or that error code.
-// A file held for the start (heldUntilStarted) is let go once the shell has
-// returned, before the wait.
+// A file held for the start (heldUntilEnded) is let go once the started
+// program has ended.
 long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const Text& parameters, const Text& folder,
-                         long show, unsigned long& exitCode, UniqueFileHandle* heldUntilStarted = nullptr);
+                         long show, unsigned long& exitCode, UniqueFileHandle* heldUntilEnded = nullptr);
 
 // Starts the file at path (UTF-8) with CreateProcessW, never through the
 // shell: no class registration of the user's can come between. The show

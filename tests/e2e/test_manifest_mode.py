@@ -330,8 +330,8 @@ class ManifestMode(unittest.TestCase):
         env = dict(self.desktop.env)
         self.addCleanup(setattr, self.desktop, "env", env)
         self.desktop.env = dict(env, WINEDEBUG="-all,trace+exec", __compat_layer="RunAsInvoker", LOADER_PROBE="kept")
-        # No start through the shell, which reads the user's class registrations; the unbound one's two as before.
-        for folder, shell_starts in ((bound, 0), (plain, 2)):
+        # No start through the shell, which reads the user's class registrations; the unbound one's setup program only.
+        for folder, shell_starts in ((bound, 0), (plain, 1)):
             with tempfile.TemporaryFile(mode="w+", errors="replace") as trace:
                 self.assertEqual(run_as_tool(self.desktop, folder / (LOADER_NAME + ".exe"), stderr_file=trace)(), 0)
                 trace.seek(0)
@@ -429,6 +429,21 @@ class ManifestMode(unittest.TestCase):
                 self.assertEqual([setup_starts(other) for other in others], [[], []], "a planted program ran")
                 runs = setup_starts(Path(str(own) + ".aside") / "Setup.exe" if not win32 else setup)
                 self.assertEqual(len(runs), 1 if code == 3010 else 0)
+
+    def test_a_bound_copy_installs_though_another_holds_its_folder_and_its_running_setup_program_keeps_its_name(self):
+        folder, planted = self.case_folder(), self.desktop.folder(self._testMethodName[5:] + "_planted")
+        setup = install_setup(folder, "Setup.exe")
+        Path(str(setup) + ".cfg").write_text("8000 3010")
+        self.assertEqual(self.embed_and_install(folder, ADMIN), 0)
+        self.addCleanup(self.hold(folder, "none"))
+        ends = run_as_tool(self.desktop, folder / (LOADER_NAME + ".exe"))
+        wait_until(lambda: setup_starts(setup), 120, what="the setup program")
+        report = self.tools / "setup.renamed"
+        self.desktop.wine([winehost.FIXTURES / "renamer.exe", self.win(setup),
+                           self.win(install_setup(planted, "Setup.exe")), "3", self.win(report)])
+        wait_until(lambda: report.exists() and report.read_text(), 120, what="the renamer's report")
+        self.assertTrue(report.read_text().startswith("refused"), report.read_text())
+        self.assertEqual(ends(), 3010)
 
     def test_a_copy_that_asks_no_elevation_is_unbound_and_one_that_asks_needs_its_setup_program(self):
         folder = self.case_folder()

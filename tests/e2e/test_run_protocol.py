@@ -145,6 +145,45 @@ class RunProtocol(unittest.TestCase):
                 self.assert_closes_within_a_poll_of_the_end(setup)
                 self.assertFalse((folder / "done").exists(), "a marker was left behind")
 
+    def test_a_folder_held_sharing_nothing_then_let_go_splits_no_claim(self):
+        folder, loader, setup = self.lay_out("Unshared", run_ms=8000)
+        held, release = self.tools / "unshared.held", self.tools / "unshared.release"
+        win = self.desktop.windows_path
+        holder = self.desktop.wine([winehost.FIXTURES / "holdopen.exe", win(folder), "none", win(held), win(release)])
+        wait_until(held.exists, 120, what="the folder to be held")
+        first = run_as_tool(self.desktop, loader)
+        wait_until(lambda: setup_starts(setup), 90, what="the setup program to start")
+        release.write_text("")
+        holder.wait(timeout=60 * winehost.SLOW)
+        self.assertEqual(run_as_tool(self.desktop, loader, hidden=True)(timeout=60), 1618)
+        self.assertEqual((first(), len(setup_starts(setup))), (0, 1))
+
+    def test_a_folder_link_retargeted_before_the_relaunch_starts_nothing_of_the_other_folder(self):
+        folder, loader, setup = self.lay_out("Retargeted")
+        other = self.desktop.folder("RetargetedPlanted")
+        planted = [install_setup(other, name) for name in ("RUNsetup.exe", "setup.exe")]
+        Path(str(planted[0]) + ".cfg").write_text("500 66")
+        link, swap = self.desktop.drive_c / "RetargetedLink", self.desktop.drive_c / "RetargetedLink.new"
+        link.symlink_to(folder)
+        ends = run_as_tool(self.desktop, link / "RUNsetup.exe", hidden=True)
+        wait_until(self.loaders, 90, what="the loader")
+        time.sleep(1)
+        swap.symlink_to(other)
+        swap.replace(link)
+        self.assertIn(ends(timeout=180), (0, 577, 1618))
+        self.assertEqual([setup_starts(p) for p in planted], [[], []], "a program of the other folder ran")
+
+    def test_a_start_whose_parent_runs_from_another_folder_joins_no_claim_there(self):
+        folder, loader, setup = self.lay_out("ParentHere", run_ms=15000)
+        other = self.desktop.folder("ParentElsewhere")
+        (other / loader.name).hardlink_to(loader)  # the same file, by a name in another folder
+        other_setup = install_setup(other, "setup.exe")
+        self.hold("mutex", "runner:" + self.desktop.windows_path(other))  # claimed, as by its own waiting loader
+        first = run_as_tool(self.desktop, loader)
+        wait_until(lambda: setup_starts(setup), 90, what="the setup program to start")
+        self.assertEqual(run_as_tool(self.desktop, other / loader.name, parent=loader.name)(timeout=60), 1618)
+        self.assertEqual((first(), setup_starts(other_setup)), (0, []))
+
     def test_a_read_only_folder_closes_the_window_after_the_setup_ends(self):
         folder = self.desktop.folder("Medium")
         install_loader(folder, "RUNsetup.exe")

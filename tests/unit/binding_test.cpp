@@ -109,14 +109,20 @@ TEST(StartChoice, ABoundCopyStartsExactlyWhereTheSystemTellsFinalPathsAndNeverFa
         EXPECT_EQ(choice.way, row.way) << row.bound << row.known << row.finalPathError;
         if (row.way == StartWay::Refused) EXPECT_EQ(choice.exitCode, row.code);
     }
-    auto ownEnd = [](bool bound, bool runsHeld, bool known, unsigned long pathError, unsigned long folderError) {
-        return OwnFileEnd({bound, runsHeld, known, pathError, folderError});
+    EXPECT_EQ(ChooseRelaunch(true, true, 0).way, StartWay::Exact) << "bound or not, by the held file's final path";
+    EXPECT_EQ(ChooseRelaunch(false, true, 0).exitCode, 577u) << "the held file is not the running image";
+    EXPECT_EQ(ChooseRelaunch(true, false, 5).exitCode, 5u);
+    EXPECT_EQ(ChooseRelaunch(false, false, 0).way, StartWay::Shell) << "Windows XP";
+    auto ownEnd = [](bool bound, bool runsHeld, bool known, unsigned long pathError, unsigned long folderError,
+                     bool folderKnown = false) {
+        return OwnFileEnd({bound, runsHeld, known, pathError, folderError, folderKnown});
     };
     EXPECT_EQ(ownEnd(false, false, false, 5, 5), 0u) << "an unbound loader checks nothing";
     EXPECT_EQ(ownEnd(true, true, true, 0, 0), 0u);
     EXPECT_EQ(ownEnd(true, false, true, 0, 0), 577u) << "it holds another file than the one it runs from";
     EXPECT_EQ(ownEnd(true, true, false, 6, 0), 6u) << "its final path is unknown";
     EXPECT_EQ(ownEnd(true, true, true, 0, 32), 32u) << "its folder could be renamed under it";
+    EXPECT_EQ(ownEnd(true, true, true, 0, 32, true), 0u) << "another holds the folder: the image check confirms";
     EXPECT_EQ(ownEnd(true, true, false, 0, 0), 0u) << "Windows XP: no final paths, and nothing to hold by them";
     Binding read;
     EXPECT_EQ(ClassifyBindingRecord(false, "", read), OwnBinding::None);

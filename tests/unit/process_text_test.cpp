@@ -40,8 +40,8 @@ TEST(RunnerObjectName, OnePerFolderAndMachineWhateverTheLoaderNameOrCase) {
     // Object names hold no backslash after the namespace's.
     for (size_t i = 26; i < runner.length(); ++i) EXPECT_NE(runner[i], '\\');
     EXPECT_STREQ(RunnerObjectName(FolderIdentity{0x1234abcd, 5}, true).c_str(),
-                 "SetupLoader\\Runner.1234abcd.0000000000000005")
-        << "the elevated loaders' private namespace";
+                 "7202dc7f-a41b-4331-acac-682a07ca4903\\Runner.1234abcd.0000000000000005")
+        << "the elevated loaders' private namespace, under an alias of the loader's own";
     // By identity, each of volume and index tells folders apart.
     EXPECT_STREQ(RunnerObjectName(FolderIdentity{0x1234abcd, 0x10000000005}).c_str(),
                  "Global\\SetupLoader.Runner.1234abcd.0000010000000005");
@@ -96,4 +96,17 @@ TEST(EntryCheck, OnlyOnePlainFileByOneNameInTheFolderItself) {
     unknown.finalPathKnown = false;
     EXPECT_FALSE(IsPlainEntry(unknown, folder, "done")) << "where final paths exist, one must be told";
     EXPECT_TRUE(IsPlainEntry(unknown, "", "done")) << "Windows XP tells none";
+}
+
+TEST(EntryCheck, NoOpenOfTheFolderFilesWaitsOnAnotherProcessAndNobodyElseOpensTheMarker) {
+    EXPECT_EQ(kEntryCreateOptions & 0x100, 0x100u) << "an oplocked open completes at once";
+    EXPECT_EQ(kEntryCreateOptions & 0x200000, 0x200000u) << "never through a reparse point";
+    EXPECT_EQ(EntryOpenError(0, 0), 0u);
+    EXPECT_EQ(EntryOpenError(0x108, 0), kOplockedEntry) << "a break in progress: let go, never wait on it";
+    EXPECT_EQ(EntryOpenError(static_cast<int32_t>(0xC0000043), 32), 32u) << "a sharing violation";
+    EXPECT_EQ(EntryOpenError(static_cast<int32_t>(0xC0000001), 0), 31u) << "never 0 for a failure";
+    EXPECT_STREQ(CreatorOnlySecurity("S-1-5-21-1-2-3-1001").c_str(),
+                 "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;S-1-5-21-1-2-3-1001)")
+        << "protected: nothing of the folder's (Users may read Program Files) is inherited";
+    EXPECT_STREQ(CreatorOnlySecurity("").c_str(), "D:P(A;;FA;;;SY)(A;;FA;;;BA)");
 }

@@ -128,16 +128,16 @@ TEST(StartupSequence, AClaimThatCannotBeMadeIsReportedAndNothingStarts) {
 
 TEST(StartupSequence, WhatTheParentIsDecidesTheRoleAndElevatedLocksNeverFallBackToGlobal) {
     const struct {
-        bool opened, createdFirst, sameImage, runner;
+        bool opened, createdFirst, sameImage, sameFolder, runner;
     } parents[] = {
-        {true, true, true, true},
-        {false, false, false, false},  // started by nobody we can see
-        {true, false, true, false},    // its id went to a later process
-        {true, true, false, false},    // another program, a deployment tool or the shell
+        {true, true, true, true, true},    {false, false, false, false, false},  // started by nobody we can see
+        {true, false, true, true, false},                                        // its id went to a later process
+        {true, true, false, false, false},  // another program, a deployment tool or the shell
+        {true, true, true, false, false},   // a hard link of this file in another folder
     };
     for (const auto& row : parents)
-        EXPECT_EQ(StartedByWaitingInstance({row.opened, row.createdFirst, row.sameImage}), row.runner)
-            << row.opened << row.createdFirst << row.sameImage;
+        EXPECT_EQ(StartedByWaitingInstance({row.opened, row.createdFirst, row.sameImage, row.sameFolder}), row.runner)
+            << row.opened << row.createdFirst << row.sameImage << row.sameFolder;
     // Creation times in 100 ns units; the clock that stamps them moves in ticks of up to 15.625 ms.
     EXPECT_TRUE(CreatedNoLaterThan(1000, 1000)) << "started within one tick of the clock";
     EXPECT_TRUE(CreatedNoLaterThan(1000, 1000 + 156250));

@@ -26,3 +26,14 @@ bool IsPlainEntry(const EntryFacts& facts, const Text& folderFinalPath, const Te
     if (folderFinalPath.empty()) return true;
     return facts.finalPathKnown && FinalPathInFolder(facts.finalPath, folderFinalPath, name);
 }
+
+unsigned long EntryOpenError(int32_t status, unsigned long errorOfStatus) {
+    constexpr int32_t kOplockBreakInProgress = 0x108;  // STATUS_OPLOCK_BREAK_IN_PROGRESS: a success status
+    if (status == kOplockBreakInProgress) return kOplockedEntry;
+    return status < 0 ? (errorOfStatus ? errorOfStatus : 31 /* ERROR_GEN_FAILURE */) : 0;
+}
+
+Text CreatorOnlySecurity(const Text& creatorSid) {
+    Text sddl = "D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+    return creatorSid.empty() ? sddl : sddl + "(A;;FA;;;" + creatorSid + ")";
+}

@@ -37,16 +37,16 @@ struct CountedName {
     UNICODE_STRING string;
 };
 
-LONG CreateRelative(HANDLE folder, const Text& name, DWORD access, DWORD share, ULONG disposition, HANDLE& file) {
+LONG CreateRelative(HANDLE folder, const Text& name, DWORD access, DWORD share, ULONG disposition, void* security,
+                    HANDLE& file) {
     auto createFile = g_createFile.Get();
     if (!createFile) return static_cast<LONG>(0xC0000002);  // STATUS_NOT_IMPLEMENTED
     CountedName counted(name);
     OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &counted.string, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    InitializeObjectAttributes(&attributes, &counted.string, OBJ_CASE_INSENSITIVE, folder, security);
     IO_STATUS_BLOCK io;
     return createFile(&file, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &io, nullptr,
-                      FILE_ATTRIBUTE_NORMAL, share, disposition, FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
-                      nullptr, 0);
+                      FILE_ATTRIBUTE_NORMAL, share, disposition, kEntryCreateOptions, nullptr, 0);
 }
 
 // The object's name as the system keeps it ("\Device\...\x" on Windows,
@@ -76,15 +76,18 @@ EntryFacts FactsOf(HANDLE file) {
 }  // namespace
 
 UniqueFileHandle OpenFolderEntry(HANDLE folder, const Text& name, DWORD access, DWORD share, EntryOpen how,
-                                 unsigned long& error) {
+                                 unsigned long& error, void* security) {
     HANDLE opened = INVALID_HANDLE_VALUE;
     // A new file only where nothing stands under the name: a dangling link
     // there is something, and making through it would make its target.
-    LONG status = CreateRelative(folder, name, access, share, how == EntryOpen::New ? FILE_CREATE : FILE_OPEN, opened);
+    LONG status = CreateRelative(folder, name, access, share, how == EntryOpen::New ? FILE_CREATE : FILE_OPEN,
+                                 how == EntryOpen::New ? security : nullptr, opened);
     if (status == kStatusNotFound && how == EntryOpen::ExistingOrNew)
-        status = CreateRelative(folder, name, access, share, FILE_CREATE, opened);
-    error = status < 0 ? ErrorOf(status) : 0;
+        status = CreateRelative(folder, name, access, share, FILE_CREATE, security, opened);
+    error = EntryOpenError(status, status < 0 ? ErrorOf(status) : 0);
+    // Opened while another process's oplock breaks: anything done through it could wait on that process.
     UniqueFileHandle file(status < 0 ? INVALID_HANDLE_VALUE : opened);
+    if (error) file.Reset();
     if (file.Valid() && !IsPlainEntry(FactsOf(file.Get()), ObjectName(folder), name)) {
         file.Reset();
         error = kNotPlainEntry;

@@ -17,10 +17,12 @@ enum class EntryOpen {
 // by one name that the system names in that folder (the names of both
 // objects, links resolved, compared). A name that holds a link, a second
 // name or a folder gives an invalid handle with error kNotPlainEntry; a
-// failed open, the system's error. Making a file never follows a link to
-// make another.
+// failed open, the system's error; an open that another process's oplock
+// would have held, kOplockedEntry at once. Making a file never follows a
+// link to make another; a file made new gets security (a descriptor, or
+// null for the folder's inherited one).
 UniqueFileHandle OpenFolderEntry(HANDLE folder, const Text& name, DWORD access, DWORD share, EntryOpen how,
-                                 unsigned long& error);
+                                 unsigned long& error, void* security = nullptr);
 
 // ERROR_CANT_ACCESS_FILE: what stands under the name is no file of this folder alone.
 constexpr unsigned long kNotPlainEntry = 1920;

@@ -22,6 +22,7 @@ ProcessLocation& Info() {
 struct HeldFiles {
     UniqueFileHandle file;
     UniqueFileHandle folder;
+    UniqueFileHandle folderSeen;  // for its attributes alone, where it could not be held
     Text finalPath;
     unsigned long finalPathError = 0;
     unsigned long folderError = 0;
@@ -33,11 +34,21 @@ HeldFiles& Held() {
 }
 
 // Renames are refused while this is open; reads, writes and new files in
-// the folder are not.
-UniqueFileHandle OpenFolderToHold(const Text& folder) {
+// the folder are not. Where it cannot be held (another process opened it
+// sharing nothing), it is opened for its attributes alone, which no sharing
+// mode refuses; held tells which.
+UniqueFileHandle OpenFolderToHold(const Text& folder, bool& held) {
     WideText wide(FolderToOpen(folder));
-    return UniqueFileHandle(::CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    UniqueFileHandle handle(::CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    held = handle.Valid();
+    if (held) return handle;
+    DWORD error = ::GetLastError();
+    handle.Reset(::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ::SetLastError(error);
+    return handle;
 }
 
 // The folder the held file's final path names, held, and confirmed to be
@@ -48,15 +59,16 @@ void HoldFolder(HeldFiles& held) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         Text path = held.finalPath.empty() ? PrefixedPath(App::ExecutablePath()) : held.finalPath;
         if (!SplitModulePath(path, parts)) break;
-        UniqueFileHandle folder = OpenFolderToHold(parts.folder);
-        held.folderError = folder.Valid() ? 0 : ExitCode::OfFailure(::GetLastError());
+        bool hold = false;
+        UniqueFileHandle folder = OpenFolderToHold(parts.folder, hold);
+        held.folderError = hold ? 0 : ExitCode::OfFailure(::GetLastError());
         if (!folder.Valid()) return;
         Text folderPath, filePath;
         unsigned long error = 0;
         if (held.finalPath.empty() ||
             (FinalPathOf(folder.Get(), folderPath, error) && FinalPathOf(held.file.Get(), filePath, error) &&
              FinalPathInFolder(filePath, folderPath, path.Mid(parts.folder.length() + 1)))) {
-            held.folder = static_cast<UniqueFileHandle&&>(folder);
+            (hold ? held.folder : held.folderSeen) = static_cast<UniqueFileHandle&&>(folder);
             return;
         }
         if (!filePath.empty()) held.finalPath = filePath;
@@ -93,6 +105,7 @@ bool RunsHeldExecutable() { return Held().file.Valid() && IsRunningImage(Held().
 HANDLE HeldExecutable() { return Held().file.Get(); }
 HANDLE HeldFolder() { return Held().folder.Get(); }
 unsigned long HeldFolderError() { return Held().folder.Valid() ? 0 : Held().folderError; }
+HANDLE KnownFolder() { return Held().folder.Valid() ? Held().folder.Get() : Held().folderSeen.Get(); }
 Text FinalPath() { return Held().finalPath; }
 unsigned long FinalPathError() { return Held().finalPathError; }
 

@@ -43,6 +43,10 @@ HANDLE HeldExecutable();
 // the system's reason) or did not hold the executable.
 HANDLE HeldFolder();
 unsigned long HeldFolderError();
+// The executable's folder, held, else (another process opened it sharing
+// nothing) open for its attributes alone, which takes part in no sharing:
+// what tells the folder's identity. Invalid when neither could be opened.
+HANDLE KnownFolder();
 // The held file's final path in UTF-8 ("\\?\C:\..."); empty when unknown,
 // with FinalPathError the system's reason, or 0 where the system has no
 // such call (Windows XP).

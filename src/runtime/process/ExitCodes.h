@@ -20,6 +20,9 @@ constexpr unsigned long kTimeout = 1460;         // ERROR_TIMEOUT: the window's 
 constexpr unsigned long kUserExit = 1602;        // ERROR_INSTALL_USEREXIT: closed by the user
 constexpr unsigned long kAlreadyRunning = 1618;  // ERROR_INSTALL_ALREADY_RUNNING: tools retry on it
 
+// ERROR_ELEVATION_REQUIRED: the file asks for rights that only the shell may prompt for.
+constexpr unsigned long kElevationRequired = 740;
+
 // A failure's number as an exit code: never 0, which would read as success.
 constexpr unsigned long OfFailure(unsigned long number) { return number ? number : kGenFailure; }
 

@@ -67,12 +67,25 @@ HANDLE OpenParentProcess(bool& createdFirst) {
     return parent;
 }
 
+namespace {
+
+// Opened for its attributes alone, which no sharing mode refuses.
+bool OpensSameFile(const Text& path, HANDLE file) {
+    WideText wide(PrefixedPath(path));
+    UniqueFileHandle opened(::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return opened.Valid() && SameFile(opened.Get(), file);
+}
+
+}  // namespace
+
 bool ProcessImageIs(HANDLE process, HANDLE file) {
     Text path = ImagePath(process);
-    if (path.empty()) return false;
-    WideText wide(PrefixedPath(path));
-    UniqueFileHandle image(::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                         0, nullptr));
-    return image.Valid() && SameFile(image.Get(), file);
+    return !path.empty() && OpensSameFile(path, file);
+}
+
+bool ProcessFolderIs(HANDLE process, HANDLE folder) {
+    ModulePath parts;
+    return SplitModulePath(ImagePath(process), parts) && OpensSameFile(FolderToOpen(parts.folder), folder);
 }

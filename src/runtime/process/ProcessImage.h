@@ -13,3 +13,7 @@ HANDLE OpenParentProcess(bool& createdFirst);
 // path, read now, opens that file (same volume and id). False also when it
 // cannot be told.
 bool ProcessImageIs(HANDLE process, HANDLE file);
+
+// True when the folder of the process's image path, read now, is the folder
+// open on folder (same volume and id). False also when it cannot be told.
+bool ProcessFolderIs(HANDLE process, HANDLE folder);

@@ -63,8 +63,8 @@ Text PathHash(const Text& path) {
 // Machine-wide: the folder, its setup program and its marker are shared by
 // every session on the machine, so its one runner must be too. The private
 // namespace is machine-wide as well.
-const char* RunnerPrefix(bool inPrivateNamespace) {
-    return inPrivateNamespace ? "SetupLoader\\Runner." : "Global\\SetupLoader.Runner.";
+Text RunnerPrefix(bool inPrivateNamespace) {
+    return inPrivateNamespace ? Text(kPrivateNamespaceAlias) + "\\Runner." : Text("Global\\SetupLoader.Runner.");
 }
 
 }  // namespace
@@ -72,7 +72,7 @@ const char* RunnerPrefix(bool inPrivateNamespace) {
 Text RunnerObjectName(const Text& executablePath, bool inPrivateNamespace) {
     ModulePath parts;
     Text folder = SplitModulePath(executablePath, parts) ? parts.folder : executablePath;
-    return Text(RunnerPrefix(inPrivateNamespace)) + PathHash(folder);
+    return RunnerPrefix(inPrivateNamespace) + PathHash(folder);
 }
 
 // An id that fits 64 bits (NTFS) keeps the short form, with the volume's low

@@ -33,6 +33,10 @@ struct FolderIdentity {
 // the final path's "\\?\E:" is "\\?\E:\").
 Text FolderToOpen(const Text& folder);
 
+// The alias and boundary name of the elevated loaders' private namespace: a
+// name of this loader's own, which no other program's namespace shares.
+constexpr char kPrivateNamespaceAlias[] = "7202dc7f-a41b-4331-acac-682a07ca4903";
+
 // Name of the kernel object that claims a folder for one setup run: one per
 // folder and machine, so that loaders of one folder never run two setups at
 // once, from any session and through any path. Under Global\, or in the
