@@ -440,17 +440,18 @@ def install_loader(folder, name):
 NO_PROGRAM_CODES = (193, 6, 11)
 
 
-def run_as_tool(desktop, exe, *args, hidden=False, quit=False, stderr_file=subprocess.DEVNULL):
+def run_as_tool(desktop, exe, *args, hidden=False, quit=False, job=False, stderr_file=subprocess.DEVNULL):
     """Starts exe as a deployment tool does (the deploy fixture), on a desktop
     that nobody sees if hidden; returns a function that waits for its whole
-    exit code. With quit, the tool asks it to quit (WM_QUIT) once it is up.
+    exit code. With quit, the tool asks it to quit (WM_QUIT) once it is up;
+    with job, it runs it inside a job of its own, as an agent may.
     Wine's debug output of every process it starts goes to stderr_file."""
     tool = desktop.root / "deploy.exe"
     if not tool.exists():
         shutil.copyfile(FIXTURES / "deploy.exe", tool)
     # A file, not a pipe, as in run_console.
     out = tempfile.TemporaryFile(mode="w+")
-    proc = desktop._spawn(["wine", str(tool), *(["hidden"] if hidden else ["quit"] if quit else []), desktop.windows_path(exe), *args],
+    proc = desktop._spawn(["wine", str(tool), *(["hidden"] if hidden else ["quit"] if quit else ["job"] if job else []), desktop.windows_path(exe), *args],
                           stdout_file=out, stderr_file=stderr_file)
 
     def exit_code(timeout=180):

@@ -54,6 +54,15 @@ TEST(TargetPath, EveryPrefixRowOfTheDecisionTable) {
     EXPECT_STREQ(Target("PRJsetup").c_str(), "C:\\Drivers\\setup.exe");
     EXPECT_STREQ(Target("prjrunSetup").c_str(), "C:\\Drivers\\Setup.exe");
     EXPECT_STREQ(Target("sTaRtX").c_str(), "C:\\Drivers\\X.exe");
+    EXPECT_STREQ(Target("WAITsetup").c_str(), "C:\\Drivers\\setup.exe");
+    EXPECT_STREQ(Target("waitSetup").c_str(), "C:\\Drivers\\Setup.exe");
+    EXPECT_STREQ(Target("WAIT").c_str(), "C:\\Drivers\\.exe");
+}
+
+TEST(TargetPath, OnlyTheWholeWaitPrefixWaitsForTheTree) {
+    for (const char* name : {"WAITsetup", "wAiTsetup", "WAIT"}) EXPECT_TRUE(WaitsForWholeTree(name)) << name;
+    for (const char* name : {"RUNsetup", "WAIsetup", "xWAITsetup", "LOADsetup", "WAI", ""})
+        EXPECT_FALSE(WaitsForWholeTree(name)) << name;
 }
 
 TEST(TargetPath, ShortNamesWithAPrefixHeadFallBackToTheFirstCandidate) {
@@ -63,7 +72,7 @@ TEST(TargetPath, ShortNamesWithAPrefixHeadFallBackToTheFirstCandidate) {
 }
 
 TEST(TargetPath, UnrecognisedPrefixHasNone) {
-    for (const char* name : {"XYZsetup", "setup", "RU", "", "R", "RUsetup", "xRUNsetup"}) {
+    for (const char* name : {"XYZsetup", "setup", "RU", "", "R", "RUsetup", "xRUNsetup", "WAIsetup", "WAI", "WAIXsetup"}) {
         Text target = "untouched";
         EXPECT_FALSE(SelectTargetPath(name, BuildCandidatePaths(kFolder, name), target)) << name;
         EXPECT_STREQ(target.c_str(), "untouched");

@@ -32,8 +32,8 @@ public:
     unsigned long RunnerLockError() override { return 5; }
     bool WaitingInstanceExists() override { return Record("waiting instance?", waitingLeft); }
     bool ShowWaitWindow() override { return Record("show frmWait", true); }
-    unsigned long RunSetupAndWait(const Text& target) override {
-        return Record((std::string("run ") + target.c_str()).c_str(), setupCode);
+    unsigned long RunSetupAndWait(const Text& target, bool wholeTree) override {
+        return Record((std::string("run ") + target.c_str() + (wholeTree ? " and its tree" : "")).c_str(), setupCode);
     }
     void WriteCompletionMarker() override { calls.push_back("marker"); }
 
@@ -180,6 +180,17 @@ TEST(StartupSequence, ShortNameStillReachesTheCandidateItsPrefixSelects) {
     EXPECT_NE(std::find(world.calls.begin(), world.calls.end(), "run C:\\Drv\\ab.exe"), world.calls.end());
 }
 
+TEST(StartupSequence, OnlyTheWaitPrefixWaitsForTheWholeTree) {
+    for (const char* name : {"WAITsetup", "waitsetup", "RUNsetup", "LOADsetup", "STARTsetup", "PRJRUNsetup"}) {
+        FakeWorld world(name, {"C:\\Drv\\setup.exe"});
+        world.relaunched = true;
+        RunStartupSequence(world);
+        bool tree = std::string(name).substr(0, 4) == "WAIT" || std::string(name).substr(0, 4) == "wait";
+        const char* run = tree ? "run C:\\Drv\\setup.exe and its tree" : "run C:\\Drv\\setup.exe";
+        EXPECT_NE(std::find(world.calls.begin(), world.calls.end(), run), world.calls.end()) << name;
+    }
+}
+
 TEST(StartupSequence, OwnerWindowThatCannotBeCreatedIsAFailure) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
     world.ownerLoads = false;
@@ -195,6 +206,7 @@ TEST(StartupSequence, EachEndGivesTheExitCodeThatSaysWhatHappened) {
         return RunStartupSequence(world).exitCode;
     };
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true), 3010u);  // the setup program's own
+    EXPECT_EQ(exitCode("WAITsetup", "C:\\Drv\\setup.exe", true), 3010u);  // ... after its whole tree too
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", false, RunnerLock::Busy), 1618u);
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true, RunnerLock::Busy), 1618u);
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true, RunnerLock::Failed), 5u);  // its error

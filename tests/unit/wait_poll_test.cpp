@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "protocol/TreeWait.h"
 #include "waitwindow/WaitPoll.h"
 
 TEST(WaitPoll, ItsOwnRunnersEndClosesAtOnceAndAMarkerCountsOnlyWithoutOne) {
@@ -63,4 +64,25 @@ TEST(WaitPoll, TheWaitingInstanceEndsWithItsRunnersCodeAndOutwaitsOnlyTheTimeout
     EXPECT_FALSE(waits(CloseReason::Timeout, false, false)) << "no process came back to wait for";
     for (CloseReason reason : {CloseReason::Poll, CloseReason::UserExit, CloseReason::RelaunchFailed})
         EXPECT_FALSE(waits(reason, true, false)) << static_cast<int>(reason);
+}
+
+TEST(TreeWait, TheJobDecidesTheEndAndASeenWindowsTimeoutBoundsTheRest) {
+    EXPECT_EQ(ChooseTreeWay(true, true, true), TreeWay::WholeTree);
+    EXPECT_EQ(ChooseTreeWay(true, true, false), TreeWay::SetupOnly) << "refused (Windows 7 in an outer job)";
+    EXPECT_EQ(ChooseTreeWay(true, false, false), TreeWay::SetupOnly) << "no job";
+    EXPECT_EQ(ChooseTreeWay(false, true, true), TreeWay::SetupOnly) << "the other prefixes";
+    const struct {
+        uint32_t active, own;
+        bool zero, ended;
+    } rows[] = {
+        {1, 1, false, true},  // the runner joined before a shell start: only itself is left
+        {2, 1, false, false}, {1, 0, false, false}, {0, 0, false, true},
+        {1, 0, true, true},  // the port reported zero before the count caught up
+    };
+    for (const auto& row : rows) EXPECT_EQ(TreeEnded({row.active, row.own, row.zero}), row.ended) << row.active;
+    EXPECT_EQ(RestWaitMs(true, 999999999), kNoLimit) << "unseen: no time limit";
+    EXPECT_EQ(RestWaitMs(false, 0), 496000u) << "the runner, made 2 s into its window, meets the window's 498 s at 496 s";
+    EXPECT_EQ(RestWaitMs(false, 495000), 1000u);
+    EXPECT_EQ(RestWaitMs(false, 496000), 0u) << "the setup program has ended: its code, at once";
+    EXPECT_EQ(RestWaitMs(false, 999999999), 0u);
 }
