@@ -2,11 +2,18 @@
 bootstrapper that hands the work to a child's child ends first, and the
 loader ends only after that work, with the setup program's own code."""
 
+import os
+import shutil
+import subprocess
+import tempfile
 import unittest
 from pathlib import Path
 
 import winehost
 from winehost import install_loader, install_setup, log_time_ms, now_ms, run_as_tool, setup_ends
+
+
+INSTALLERS = Path(__file__).resolve().parent / "installers"
 
 
 def hand_off(folder):
@@ -38,6 +45,33 @@ class TreeWait(winehost.DesktopCase):
             else:
                 self.assertEqual(len(setup_ends(work)), 1, f"{name}: ended before the work")
                 self.assertLess(log_time_ms(setup_ends(work)[0]), ended)
+
+    def test_a_real_bootstrappers_msi_is_installed_when_wait_ends_and_still_installing_when_run_ends(self):
+        # Real parts that nobody here wrote: msiexec, an MSI from wixl, a bootstrapper from makensis.
+        build = Path(tempfile.mkdtemp())
+        self.addCleanup(shutil.rmtree, build)
+        (build / "payload.bin").write_bytes(os.urandom(60_000_000))
+        subprocess.run(["makensis", "-V2", "-NOCD", str(INSTALLERS / "boot.nsi")], cwd=build, check=True,
+                       stdout=subprocess.DEVNULL)
+        self.desktop.wine(["wineboot"]).wait(timeout=120 * winehost.SLOW)
+        for loader_name, component in (("RUNboot.exe", "C3A1F0B2-7D4E-4B8A-9F61-3E2D1C0B9A87"),
+                                       ("WAITboot.exe", "D4B2A1C3-8E5F-4C9B-A072-4F3E2D1C0B98")):
+            name = "Tree" + loader_name[:-8]
+            folder = self.desktop.folder("Boot" + name)
+            # wixl finds the payload only by a path relative to where it runs.
+            subprocess.run(["wixl", "-D", f"Dir={name}", "-D", f"Component={component}", "-D", "Payload=payload.bin",
+                            "-o", str(folder / "pkg.msi"), str(INSTALLERS / "pkg.wxs")], cwd=build, check=True)
+            (folder / "boot.exe").write_bytes((build / "boot.exe").read_bytes())
+            code = run_as_tool(self.desktop, install_loader(folder, loader_name))(timeout=600)
+            installing = self.desktop.processes("msiexec.exe")
+            installed = [p for p in self.desktop.drive_c.glob(f"Program Files*/{name}/payload.bin")
+                         if p.stat().st_size == 60_000_000]
+            self.assertEqual(code, 0, loader_name)
+            if loader_name.startswith("WAIT"):
+                self.assertEqual((installing, len(installed)), ([], 1), "WAIT ended before msiexec")
+            else:
+                self.assertNotEqual(installing, [], "RUN waited for msiexec, or msiexec was too quick to tell")
+                winehost.wait_until(lambda: not self.desktop.processes("msiexec.exe"), 300, what="msiexec's end")
 
 
 if __name__ == "__main__":
