@@ -13,6 +13,9 @@ import winehost
 from winehost import install_loader, install_setup, log_time_ms, now_ms, run_as_tool, setup_ends
 
 
+ADMIN = ('<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0"><trustInfo><security>'
+         '<requestedPrivileges><requestedExecutionLevel level="requireAdministrator"/></requestedPrivileges>'
+         '</security></trustInfo></assembly>')
 INSTALLERS = Path(__file__).resolve().parent / "installers"
 
 
@@ -32,9 +35,14 @@ class TreeWait(winehost.DesktopCase):
         # RUN first: its end is read before the others' work has ended.
         for name, loader_name, how in (("Run", "RUNsetup.exe", {}), ("Seen", "WAITsetup.exe", {}),
                                        ("Unseen", "waitsetup.exe", {"hidden": True}),
-                                       ("InAJob", "WAITsetup.exe", {"job": True})):
+                                       ("InAJob", "WAITsetup.exe", {"job": True}), ("Bound", "WAITsetup.exe", {})):
             folder = self.desktop.folder("Tree" + name)
-            runs[name] = (hand_off(folder), run_as_tool(self.desktop, install_loader(folder, loader_name), **how))
+            work, loader = hand_off(folder), install_loader(folder, loader_name)
+            if name == "Bound":  # its setup program starts suspended, and joins the job so
+                (folder / "WAITsetup.exe.manifest").write_text(ADMIN)
+                self.assertEqual(run_as_tool(self.desktop, loader, "/Addwaitsetup/Manifest", hidden=True)(), 0)
+                shutil.move(folder / "WAITsetup_new.exe", loader)
+            runs[name] = (work, run_as_tool(self.desktop, loader, **how))
         for name, (work, exit_code) in runs.items():
             code = exit_code(timeout=240)
             ended = now_ms()
