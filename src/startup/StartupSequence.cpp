@@ -48,7 +48,7 @@ StartupEnd RunStartupSequence(StartupWorld& world) {
         break;
     }
     unsigned long exitCode = world.FileExists(target) ? world.RunSetupAndWait(target, WaitsForWholeTree(launcherName))
-                                                    : ExitCode::kFileNotFound;
+                                                      : ExitCode::kFileNotFound;
     // A window closed meanwhile leaves nobody to read the marker or delete it.
     if (world.WaitingInstanceExists()) world.WriteCompletionMarker();
     return {StartupOutcome::RunnerFinished, exitCode};

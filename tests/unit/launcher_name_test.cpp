@@ -72,7 +72,8 @@ TEST(TargetPath, ShortNamesWithAPrefixHeadFallBackToTheFirstCandidate) {
 }
 
 TEST(TargetPath, UnrecognisedPrefixHasNone) {
-    for (const char* name : {"XYZsetup", "setup", "RU", "", "R", "RUsetup", "xRUNsetup", "WAIsetup", "WAI", "WAIXsetup"}) {
+    for (const char* name :
+         {"XYZsetup", "setup", "RU", "", "R", "RUsetup", "xRUNsetup", "WAIsetup", "WAI", "WAIXsetup"}) {
         Text target = "untouched";
         EXPECT_FALSE(SelectTargetPath(name, BuildCandidatePaths(kFolder, name), target)) << name;
         EXPECT_STREQ(target.c_str(), "untouched");

@@ -205,7 +205,7 @@ TEST(StartupSequence, EachEndGivesTheExitCodeThatSaysWhatHappened) {
         (relaunched ? world.joined : world.claim) = lock;
         return RunStartupSequence(world).exitCode;
     };
-    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true), 3010u);  // the setup program's own
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true), 3010u);   // the setup program's own
     EXPECT_EQ(exitCode("WAITsetup", "C:\\Drv\\setup.exe", true), 3010u);  // ... after its whole tree too
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", false, RunnerLock::Busy), 1618u);
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true, RunnerLock::Busy), 1618u);

@@ -76,12 +76,13 @@ TEST(TreeWait, TheJobDecidesTheEndAndASeenWindowsTimeoutBoundsTheRest) {
         bool zero, ended;
     } rows[] = {
         {1, 1, false, true},  // the runner joined before a shell start: only itself is left
-        {2, 1, false, false}, {1, 0, false, false}, {0, 0, false, true},
-        {1, 0, true, true},  // the port reported zero before the count caught up
+        {2, 1, false, false}, {1, 0, false, false},
+        {0, 0, false, true},  {1, 0, true, true},  // the port reported zero before the count caught up
     };
     for (const auto& row : rows) EXPECT_EQ(TreeEnded({row.active, row.own, row.zero}), row.ended) << row.active;
     EXPECT_EQ(RestWaitMs(true, 999999999), kNoLimit) << "unseen: no time limit";
-    EXPECT_EQ(RestWaitMs(false, 0), 496000u) << "the runner, made 2 s into its window, meets the window's 498 s at 496 s";
+    EXPECT_EQ(RestWaitMs(false, 0), 496000u)
+        << "the runner, made 2 s into its window, meets the window's 498 s at 496 s";
     EXPECT_EQ(RestWaitMs(false, 495000), 1000u);
     EXPECT_EQ(RestWaitMs(false, 496000), 0u) << "the setup program has ended: its code, at once";
     EXPECT_EQ(RestWaitMs(false, 999999999), 0u);

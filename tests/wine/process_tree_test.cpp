@@ -32,8 +32,8 @@ TEST_F(Win32Folder, AWholeTreeRunEndsWithTheLastProcessOfTheTreeAndTheSetupProgr
                                              OPEN_EXISTING, 0, nullptr));
         SetupTree tree(true);
         unsigned long error = 1;
-        UniqueKernelHandle setup(ModShell::StartExact(Path("setup.exe"), folder_, SW_SHOWNOACTIVATE, image.Get(),
-                                                      error, &tree));
+        UniqueKernelHandle setup(
+            ModShell::StartExact(Path("setup.exe"), folder_, SW_SHOWNOACTIVATE, image.Get(), error, &tree));
         ASSERT_TRUE(setup.Valid()) << error;
         EXPECT_EQ(ModShell::WaitForExitCode(setup.Get(), 1), 0u) << row.setup;
         DWORD setupEnded = ::GetTickCount();
