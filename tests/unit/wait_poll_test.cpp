@@ -75,9 +75,11 @@ TEST(TreeWait, TheJobDecidesTheEndAndASeenWindowsTimeoutBoundsTheRest) {
         uint32_t active, own;
         bool zero, ended;
     } rows[] = {
-        {1, 1, false, true},  // the runner joined before a shell start: only itself is left
-        {2, 1, false, false}, {1, 0, false, false},
-        {0, 0, false, true},  {1, 0, true, true},  // the port reported zero before the count caught up
+        {1, 1, false, true},   // the runner joined before a shell start: only itself is left
+        {2, 1, false, false},  // ... and one more
+        {1, 0, false, false},  // the setup program's child, after a suspended start
+        {0, 0, false, true},   // ... ended
+        {1, 0, true, true},    // the port reported zero before the count caught up
     };
     for (const auto& row : rows) EXPECT_EQ(TreeEnded({row.active, row.own, row.zero}), row.ended) << row.active;
     EXPECT_EQ(RestWaitMs(true, 999999999), kNoLimit) << "unseen: no time limit";
