@@ -6,7 +6,7 @@ TreeWay ChooseTreeWay(bool wholeTreeAsked, bool jobMade, bool assigned) {
 
 bool TreeEnded(const TreeFacts& facts) { return facts.zeroReported || facts.activeProcesses <= facts.ownMembers; }
 
-uint32_t RestWaitMs(bool unwatched, uint64_t runnerAgeMs) {
+uint32_t RestWaitMs(bool unwatched, uint32_t runMs) {
     if (unwatched) return kNoLimit;
-    return runnerAgeMs >= kRunnerReachesTimeoutMs ? 0 : static_cast<uint32_t>(kRunnerReachesTimeoutMs - runnerAgeMs);
+    return runMs >= kRunnerReachesTimeoutMs ? 0 : kRunnerReachesTimeoutMs - runMs;
 }

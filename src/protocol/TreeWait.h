@@ -7,10 +7,11 @@
 
 // The waiting window's timeout after the window appears (tick 1992), and
 // its relaunch after the same start (tick 8): the runner, created at the
-// relaunch, reaches the window's timeout this long after its own creation.
-constexpr uint64_t kWindowTimeoutMs = 1992 * 250;
-constexpr uint64_t kRelaunchAfterMs = 8 * 250;
-constexpr uint64_t kRunnerReachesTimeoutMs = kWindowTimeoutMs - kRelaunchAfterMs;
+// relaunch, reaches the window's timeout this long after its start (a little
+// less, by its start-up pause, after it begins its run).
+constexpr uint32_t kWindowTimeoutMs = 1992 * 250;
+constexpr uint32_t kRelaunchAfterMs = 8 * 250;
+constexpr uint32_t kRunnerReachesTimeoutMs = kWindowTimeoutMs - kRelaunchAfterMs;
 constexpr uint32_t kNoLimit = 0xFFFFFFFF;  // INFINITE
 
 // How the runner waits: for the tree, or (no job, or the assignment
@@ -34,6 +35,6 @@ bool TreeEnded(const TreeFacts& facts);
 // its setup program has ended: no limit where nobody sees (the deployment
 // tool's own limit holds); where someone sees, until the window's timeout,
 // when a long-lived program the install started (a tray icon, an app run at
-// the end) must not keep the loader alive. The setup program's own code ends
-// the run either way.
-uint32_t RestWaitMs(bool unwatched, uint64_t runnerAgeMs);
+// the end) must not keep the loader alive. runMs: since the runner began
+// its run. The setup program's own code ends the run either way.
+uint32_t RestWaitMs(bool unwatched, uint32_t runMs);

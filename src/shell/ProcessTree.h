@@ -38,5 +38,6 @@ private:
     bool asked_;
     TreeWay way_ = TreeWay::SetupOnly;
     uint32_t ownMembers_ = 0;
+    DWORD made_;  // when the runner began its run, a moment after its creation
     UniqueKernelHandle job_, port_;
 };
