@@ -229,7 +229,7 @@ def end_delay(desktop, program, run, handoff):
 def print_end_delays(desktop, programs):
     print(f"\nend after the setup program's last process, ms, median of {END_RUNS} "
           f"(goal: at most {END_GOAL_MS}: the 100 ms pause plus 30; negative: ended before it)")
-    heads = ["setup program"] + [p.name.rjust(12) for p in programs]
+    heads = ["setup program".ljust(24)] + [p.name.rjust(12) for p in programs]
     print(" | ".join(heads))
     print("-|-".join("-" * len(head) for head in heads))
     for handoff, label in ((False, "plain"), (True, "hands off (loader: WAIT)")):
@@ -237,7 +237,7 @@ def print_end_delays(desktop, programs):
         for run in range(END_RUNS):  # taking turns
             for p in programs:
                 runs[p.name].append(end_delay(desktop, p, run, handoff))
-        cells = [label] + [f"{statistics.median(runs[p.name]):,.0f}" for p in programs]
+        cells = [label.ljust(24)] + [f"{statistics.median(runs[p.name]):,.0f}" for p in programs]
         print(" | ".join(cell.rjust(len(head)) for cell, head in zip(cells, heads)))
 
 
