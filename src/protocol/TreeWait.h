@@ -25,10 +25,11 @@ TreeWay ChooseTreeWay(bool wholeTreeAsked, bool jobMade, bool assigned);
 struct TreeFacts {
     uint32_t activeProcesses = 0;  // the job's ActiveProcesses
     uint32_t ownMembers = 0;       // the runner itself, when it joined the job before a shell start
-    bool zeroReported = false;     // the job's port reported ACTIVE_PROCESS_ZERO
 };
-// True when no process of the tree is left but the runner itself. The port's
-// messages are not guaranteed, so the count decides as well.
+// True when no process of the tree is left but the runner itself. The count
+// decides, and the port's messages only wake the wait: they are not
+// guaranteed, and a job that the setup program nests in this one sends its
+// own ACTIVE_PROCESS_ZERO here too.
 bool TreeEnded(const TreeFacts& facts);
 
 // How long the runner may still wait for the rest of the tree, in ms, once

@@ -4,9 +4,9 @@
 
 namespace {
 
-// The port wakes the wait at each process's end; between its messages,
-// which the system does not guarantee, the count is read this often, and
-// messages sent to the runner's hidden window are answered.
+// The port wakes the wait at each process's end (and ACTIVE_PROCESS_ZERO);
+// between its messages, which the system does not guarantee, the count is
+// read this often, and messages sent to the runner's hidden window are answered.
 constexpr DWORD kSliceMs = 50;
 
 }  // namespace
@@ -60,8 +60,6 @@ void SetupTree::WaitForRest() {
         DWORD what = 0;
         ULONG_PTR key = 0;
         LPOVERLAPPED detail = nullptr;
-        if (::GetQueuedCompletionStatus(port_.Get(), &what, &key, &detail, slice) &&
-            what == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO)
-            facts.zeroReported = true;
+        ::GetQueuedCompletionStatus(port_.Get(), &what, &key, &detail, slice);
     }
 }

@@ -70,8 +70,8 @@ TEST(TreeWait, TheJobDecidesTheEndAndASeenWindowsTimeoutBoundsTheRest) {
     EXPECT_EQ(ChooseTreeWay(true, true, true), TreeWay::WholeTree);
     EXPECT_EQ(ChooseTreeWay(true, true, false), TreeWay::SetupOnly) << "refused (Windows 7 in an outer job)";
     EXPECT_EQ(ChooseTreeWay(false, true, true), TreeWay::SetupOnly) << "the other prefixes";
-    // Active processes, the runner's own membership (a shell start), the port's zero: ended?
-    const TreeFacts ended[] = {{1, 1, false}, {0, 0, false}, {1, 0, true}}, going[] = {{2, 1, false}, {1, 0, false}};
+    // Active processes (a nested job's too), and the runner's own membership after a shell start.
+    const TreeFacts ended[] = {{1, 1}, {0, 0}}, going[] = {{2, 1}, {1, 0}};
     for (const TreeFacts& facts : ended) EXPECT_TRUE(TreeEnded(facts)) << facts.activeProcesses;
     for (const TreeFacts& facts : going) EXPECT_FALSE(TreeEnded(facts)) << facts.activeProcesses;
     EXPECT_EQ(RestWaitMs(true, 999999999), kNoLimit) << "unseen: no time limit";
