@@ -10,6 +10,7 @@ set(LOADER_WIN32_SOURCES
     src/runtime/platform/LazyFunction.cpp
     src/runtime/process/ProcessLocation.cpp
     src/shell/ModShell.cpp
+    src/shell/ProcessTree.cpp
     src/protocol/CompletionMarker.cpp
     src/protocol/OwnFolder.cpp
     src/startup/MainMod.cpp

@@ -9,7 +9,10 @@ loader's poll schedule, loader beside peer (`benchmark.py close` prints only
 that). Then where the loader's bytes go (its sections and largest symbols,
 scripts/size_report.py). Then what binding costs: a bound and an unbound
 run of one large setup program, beside `openssl dgst -sha256` of the same
-file (`benchmark.py binding` prints only that). Prints figures; asserts
+file (`benchmark.py binding` prints only that). Then the end: each program's
+end after the last process of a plain setup program, and of one that hands
+its work to a child and ends first (the loader as `WAITsetup.exe`), medians
+beside the peer (`benchmark.py end` prints only that). Prints figures; asserts
 nothing (Wine, the machine's load and here an emulator add their own
 overhead)."""
 
@@ -39,6 +42,8 @@ RUNS = 9  # warm runs of each program, after one run that warms Wine's caches
 # phase of the loader's poll schedule (every tick, then a cycle every 4, 10
 # and 20 s), as the setup program starts about 2.2 s after the window.
 CLOSE_SETUP_SECONDS = (3, 30, 62, 205)
+END_RUNS = 5  # of each kind of end, one at a time
+END_GOAL_MS = 130  # the mandated 100 ms pause before the end, plus at most 30
 CPU_SECONDS = 20
 PAUSE_MS = 200  # the loader's own pause before its window
 TICKS = os.sysconf("SC_CLK_TCK")
@@ -201,6 +206,41 @@ def close_delays(desktop, programs):
     return delays
 
 
+def end_delay(desktop, program, run, handoff):
+    """Milliseconds from the end of the setup program's last process to the
+    program's end (its process gone): setup.exe itself, or with handoff the
+    child it starts before it ends at once. Negative: the program ended first."""
+    image = ("WAITsetup.exe" if handoff else "RUNsetup.exe") if program.image == "RUNsetup.exe" else program.image
+    folder = desktop.folder(f"end-{'handoff' if handoff else 'plain'}{run}-{Path(program.image).stem}")
+    shutil.copyfile(program.exe, folder / image)
+    last = setup = winehost.install_setup(folder, "setup.exe", 1000)
+    if handoff:
+        Path(str(setup) + ".cfg").write_text("0 child:kid")
+        last = winehost.install_setup(folder, "kid.exe", 1500)
+    desktop.start(folder / image)
+    winehost.wait_until(lambda: desktop.processes(image), 60, interval=0.01, what=f"{program.name} to start")
+    winehost.wait_until(lambda: not desktop.processes(image), 120, interval=0.005, what=f"{program.name} to end")
+    gone = winehost.now_ms()
+    winehost.wait_until(lambda: winehost.setup_ends(last), 60, what="the last process's end")
+    time.sleep(0.5)  # let the Wine server settle before the next start
+    return gone - winehost.log_time_ms(winehost.setup_ends(last)[0])
+
+
+def print_end_delays(desktop, programs):
+    print(f"\nend after the setup program's last process, ms, median of {END_RUNS} "
+          f"(goal: at most {END_GOAL_MS}: the 100 ms pause plus 30; negative: ended before it)")
+    heads = ["setup program".ljust(24)] + [p.name.rjust(12) for p in programs]
+    print(" | ".join(heads))
+    print("-|-".join("-" * len(head) for head in heads))
+    for handoff, label in ((False, "plain"), (True, "hands off (loader: WAIT)")):
+        runs = {p.name: [] for p in programs}
+        for run in range(END_RUNS):  # taking turns
+            for p in programs:
+                runs[p.name].append(end_delay(desktop, p, run, handoff))
+        cells = [label.ljust(24)] + [f"{statistics.median(runs[p.name]):,.0f}" for p in programs]
+        print(" | ".join(cell.rjust(len(head)) for cell, head in zip(cells, heads)))
+
+
 def print_close_delays(delays, programs):
     print(f"\nclose delay: the program's end (its last process gone) after its setup program's end, ms "
           f"(one run each, side by side; seen within about 100 ms)")
@@ -238,6 +278,10 @@ def main():
     loader = Program("loader", winehost.LOADER, "RUNsetup.exe", "Please wait...", True)
     peer = Program("peer (NSIS)", peer_exe, "peer.exe",
                    "Please wait while the installation procedure finishes...", True)
+    if sys.argv[1:] == ["end"]:
+        with winehost.WineDesktop() as desktop:
+            print_end_delays(desktop, [loader, peer])
+        return
     if sys.argv[1:] == ["close"]:
         with winehost.WineDesktop() as desktop:
             print_close_delays(close_delays(desktop, [loader, peer]), [loader, peer])
@@ -256,6 +300,7 @@ def main():
                 program.cpu = cpu_while_waiting(desktop, program)
         print_binding_costs(desktop)
         delays = close_delays(desktop, [loader, peer])
+        print_end_delays(desktop, [loader, peer])
 
     ms = {p.name: 1000 * statistics.median(p.times) for p in programs}
     size = {p.name: Path(p.exe).stat().st_size for p in programs}

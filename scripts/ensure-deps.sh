@@ -69,6 +69,7 @@ import                      imagemagick
 identify                    imagemagick
 wrestool                    icoutils
 makensis                    nsis
+wixl                        wixl
 osslsigncode                osslsigncode
 openssl                     openssl
 locale                      libc-bin

@@ -34,14 +34,8 @@ extern "C" [[noreturn]] __attribute__((used)) void WinMainCRTStartup() {
     while (constructorList[count + 1]) ++count;
     for (; count; --count) constructorList[count]();
 
+    // Only the waiting instance returns, once asked to quit from outside
+    // before its window closed: the install was cut short.
     MainMod::Main();
-    // Only the waiting instance gets here: its window's events run until its
-    // unload handler ends the process.
-    MSG message;
-    while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
-    }
-    // Asked to quit from outside before the window closed: the install was cut short.
     App::EndProcess(ExitCode::kUserExit);
 }

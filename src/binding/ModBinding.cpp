@@ -11,6 +11,7 @@
 #include "../runtime/text/AnsiPath.h"
 #include "../runtime/text/ProcessText.h"
 #include "../shell/ModShell.h"
+#include "../shell/ProcessTree.h"
 #include "Binding.h"
 #include "ElevationRequest.h"
 #include "StartChoice.h"
@@ -67,7 +68,7 @@ unsigned long CheckHeld(OwnBinding own, const Binding& bound, const Text& path, 
 
 // The bound setup program beside the held loader, in the folder its final
 // path names, started by the final path of the file that was hashed.
-unsigned long RunExact(OwnBinding own, const Binding& bound, UniqueFileHandle& held) {
+unsigned long RunExact(OwnBinding own, const Binding& bound, UniqueFileHandle& held, SetupTree& tree) {
     ModulePath self, setup;
     Text fileName, target;
     if (!SplitModulePath(App::FinalPath(), self) || !TargetFileName(self.baseName, fileName))
@@ -77,7 +78,7 @@ unsigned long RunExact(OwnBinding own, const Binding& bound, UniqueFileHandle& h
     if (!FinalPathOf(held.Get(), target, code) || !SplitModulePath(target, setup)) return ExitCode::OfFailure(code);
     unsigned long error = 0;
     UniqueKernelHandle process(ModShell::StartExact(StartableForm(target), StartableForm(FolderToOpen(setup.folder)),
-                                                    kShowNoActivate, held.Get(), error));
+                                                    kShowNoActivate, held.Get(), error, &tree));
     if (error == ExitCode::kBadImageHash) ShowUtf8Message(NotBoundFileMessage(StartableForm(target)), App::kTitle);
     // Held, sharing only reads, until it ends: installers read their own file again for their payload.
     return ExactStartEnd(process.Valid(), error, process.Valid() ? ModShell::WaitForExitCode(process.Get(), 0) : 0);
@@ -152,18 +153,29 @@ HANDLE Relaunch(unsigned long& error) {
     return process;
 }
 
-unsigned long RunSetupAndWait(const Text& targetPath, HWND owner) {
+unsigned long RunSetupAndWait(const Text& targetPath, HWND owner, bool wholeTree) {
     Binding bound;
     OwnBinding own = ReadOwnBinding(bound);
     StartChoice choice = OwnStartChoice(own != OwnBinding::None);
     if (choice.way == StartWay::Refused) return choice.exitCode;
     UniqueFileHandle held;
-    if (choice.way == StartWay::Exact) return RunExact(own, bound, held);
-    unsigned long exitCode = own == OwnBinding::None ? ExitCode::kSuccess : CheckHeld(own, bound, targetPath, held);
-    // In its own folder, as a double-click starts it: setup programs find their files from there.
-    if (exitCode == ExitCode::kSuccess)
-        ModShell::ShellExecuteAndWait(owner, "open", targetPath, "", FolderToOpen(App::Path()), kShowNoActivate,
-                                      exitCode, &held);
+    // Held to the runner's end: closing it ends nothing, and the count it
+    // gives stays the truth until then.
+    SetupTree tree(wholeTree);
+    unsigned long exitCode = ExitCode::kSuccess;
+    if (choice.way == StartWay::Exact) {
+        exitCode = RunExact(own, bound, held, tree);
+    } else {
+        if (own != OwnBinding::None) exitCode = CheckHeld(own, bound, targetPath, held);
+        // The shell gives no suspended start: the runner joins first, and the setup program with it.
+        if (exitCode == ExitCode::kSuccess) tree.Join(::GetCurrentProcess(), true);
+        // In its own folder, as a double-click starts it: setup programs find their files from there.
+        if (exitCode == ExitCode::kSuccess)
+            ModShell::ShellExecuteAndWait(owner, "open", targetPath, "", FolderToOpen(App::Path()), kShowNoActivate,
+                                          exitCode, &held);
+    }
+    // The code stays the setup program's own, never a descendant's.
+    tree.WaitForRest();
     return exitCode;
 }
 

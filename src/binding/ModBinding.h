@@ -36,8 +36,10 @@ HANDLE Relaunch(unsigned long& error);
 
 // The runner's start of the setup program at targetPath and its wait: an
 // unbound copy starts it through the shell; a bound one only the file it
-// was bound to, checked through one open, by that file's final path. The
-// setup program's exit code, or why nothing ran (577 for another file).
-unsigned long RunSetupAndWait(const Text& targetPath, HWND owner);
+// was bound to, checked through one open, by that file's final path. With
+// wholeTree (the WAIT prefix) it also waits for every process the setup
+// program's tree started (ProcessTree.h). The setup program's exit code, or
+// why nothing ran (577 for another file).
+unsigned long RunSetupAndWait(const Text& targetPath, HWND owner, bool wholeTree);
 
 }  // namespace ModBinding

@@ -17,23 +17,29 @@ bool SelectTargetPath(const Text& launcherName, const CandidatePaths& candidates
         const char* head;  // the first three letters
         const char* full;  // the whole prefix that selects its own candidate
         int candidate;
+        int headOnly;  // the candidate of a name with the head alone, or -1 for none
     };
     static const Prefix kPrefixes[] = {
-        {"RUN", "RUN", 0},
-        {"STA", "START", 2},
-        {"LOA", "LOAD", 1},
-        {"PRJ", "PRJRUN", 3},
+        {"RUN", "RUN", 0, 0},
+        {"STA", "START", 2, 0},
+        {"LOA", "LOAD", 1, 0},
+        {"PRJ", "PRJRUN", 3, 0},
+        // Added later: a name that began with WAI selected nothing, and still does without the T.
+        {"WAI", "WAIT", 1, -1},
     };
     Text head = launcherName.Left(3).ToUpperAscii();
     for (const Prefix& prefix : kPrefixes) {
         if (head != Text(prefix.head)) continue;
         Text full(prefix.full);
-        int chosen = launcherName.Left(full.length()).ToUpperAscii() == full ? prefix.candidate : 0;
+        int chosen = launcherName.Left(full.length()).ToUpperAscii() == full ? prefix.candidate : prefix.headOnly;
+        if (chosen < 0) return false;
         target = candidates.path[chosen];
         return true;
     }
     return false;
 }
+
+bool WaitsForWholeTree(const Text& launcherName) { return launcherName.Left(4).ToUpperAscii() == Text("WAIT"); }
 
 Text ManifestSwitch(const Text& launcherName, const CharacterWidths& widths) {
     return Text("/Add") + widths.ToLowerAscii(launcherName) + "/Manifest";

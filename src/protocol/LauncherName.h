@@ -23,6 +23,11 @@ CandidatePaths BuildCandidatePaths(const Text& appFolder, const Text& launcherNa
 // so comparing bytes compares whole characters in every code page.
 bool SelectTargetPath(const Text& launcherName, const CandidatePaths& candidates, Text& target);
 
+// True for the WAIT prefix: the run lasts until the setup program and every
+// process it or its descendants started have ended. The other prefixes wait
+// for the setup program's process alone.
+bool WaitsForWholeTree(const Text& launcherName);
+
 // "/Add" + lower-case launcher name + "/Manifest".
 Text ManifestSwitch(const Text& launcherName, const CharacterWidths& widths = CharacterWidths());
 bool IsManifestSwitch(const Text& argumentText, const Text& launcherName,

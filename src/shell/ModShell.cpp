@@ -12,6 +12,7 @@
 #include "../runtime/process/ExitCodes.h"
 #include "../runtime/process/Kernel.h"
 #include "../runtime/process/ProcessImage.h"
+#include "ProcessTree.h"
 #include "hw.h"
 
 namespace {
@@ -174,7 +175,8 @@ long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const T
     return start.result;
 }
 
-HANDLE StartExact(const Text& path, const Text& folder, long show, HANDLE image, unsigned long& error) {
+HANDLE StartExact(const Text& path, const Text& folder, long show, HANDLE image, unsigned long& error,
+                  SetupTree* tree) {
     WideText application(path), commandLine("\"" + path + "\""), directory(folder);
     wchar_t* environment = folder.empty() ? nullptr : EnvironmentWithoutCompatLayer();
     STARTUPINFOW startup = {};
@@ -195,6 +197,7 @@ HANDLE StartExact(const Text& path, const Text& folder, long show, HANDLE image,
         error = ExitCode::kBadImageHash;
         return nullptr;
     }
+    if (tree) tree->Join(process.hProcess, false);
     ::ResumeThread(thread.Get());
     return process.hProcess;
 }

@@ -5,6 +5,8 @@
 #include "../runtime/platform/Win32.h"
 #include "../runtime/text/Text.h"
 
+class SetupTree;
+
 // Truth values as the loader's procedures pass them: true -1, false 0.
 using VBool = int16_t;
 constexpr VBool kTrue = -1;
@@ -38,9 +40,11 @@ long ShellExecuteAndWait(HWND owner, const Text& verb, const Text& file, const T
 // in this process's environment less __COMPAT_LAYER; without one it
 // inherits both. It starts suspended and runs only once its image is known
 // to be the file open on image: whatever a name did meanwhile, nothing else
-// runs (it is ended, and error is 577). Returns the started process's
-// handle, which the caller closes, or null with the system's error in error.
-HANDLE StartExact(const Text& path, const Text& folder, long show, HANDLE image, unsigned long& error);
+// runs (it is ended, and error is 577). Joins tree, if given, while still
+// suspended. Returns the started process's handle, which the caller closes,
+// or null with the system's error in error.
+HANDLE StartExact(const Text& path, const Text& folder, long show, HANDLE image, unsigned long& error,
+                  SetupTree* tree = nullptr);
 
 // Blocks until the process has ended, answering the messages sent to this
 // thread meanwhile; its exit code, or fallback when it cannot be read.

@@ -36,8 +36,8 @@ public:
     unsigned long RunnerLockError() override { return RunLocks::RunnerLockError(); }
     bool WaitingInstanceExists() override { return WaitingParent::Alive(); }
     bool ShowWaitWindow() override { return frmWait().Show(); }
-    unsigned long RunSetupAndWait(const Text& target) override {
-        return ModBinding::RunSetupAndWait(target, hw().hWnd());
+    unsigned long RunSetupAndWait(const Text& target, bool wholeTree) override {
+        return ModBinding::RunSetupAndWait(target, hw().hWnd(), wholeTree);
     }
     void WriteCompletionMarker() override { ::WriteCompletionMarker(OwnFolderNow()); }
 };
@@ -84,6 +84,7 @@ void Main() {
     case StartupOutcome::ManifestMode:
         ModManifest::RunManifestMode();
     case StartupOutcome::Waiting:
+        frmWait().RunUntilClosed();
         return;
     case StartupOutcome::Failed:
         ReportUntrappedFailure();

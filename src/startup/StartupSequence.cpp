@@ -47,7 +47,9 @@ StartupEnd RunStartupSequence(StartupWorld& world) {
     case RunnerLock::Taken:
         break;
     }
-    unsigned long exitCode = world.FileExists(target) ? world.RunSetupAndWait(target) : ExitCode::kFileNotFound;
+    bool wholeTree = WaitsForWholeTree(launcherName);
+    unsigned long exitCode =
+        world.FileExists(target) ? world.RunSetupAndWait(target, wholeTree) : ExitCode::kFileNotFound;
     // A window closed meanwhile leaves nobody to read the marker or delete it.
     if (world.WaitingInstanceExists()) world.WriteCompletionMarker();
     return {StartupOutcome::RunnerFinished, exitCode};

@@ -36,8 +36,10 @@ public:
     virtual bool ShowWaitWindow() = 0;
     // Starts the setup program through the shell, owned by the hidden
     // window, and returns when its process has ended: with its exit code, or
-    // with the shell's error code when it could not be started.
-    virtual unsigned long RunSetupAndWait(const Text& target) = 0;
+    // with the shell's error code when it could not be started. With
+    // wholeTree, only once every process it started has ended too (or, where
+    // someone sees, at the waiting window's timeout), with its own code still.
+    virtual unsigned long RunSetupAndWait(const Text& target, bool wholeTree) = 0;
     // Leaves the marker in the loader's own folder.
     virtual void WriteCompletionMarker() = 0;
 };

@@ -1,5 +1,11 @@
 #include "Schedule.h"
 
+#include "../protocol/TreeWait.h"
+
+// The runner of a whole-tree wait bounds its wait by these ticks (of 250 ms).
+static_assert(kWindowTimeoutMs == kFrameCount * (kTimeoutAt - 1) * 250u, "the timeout's tick");
+static_assert(kRelaunchAfterMs == kFrameCount * kRelaunchAt * 250u, "the relaunch's tick");
+
 namespace {
 
 // Counter steps from the last poll window back to where the timeout stood: 20 s.

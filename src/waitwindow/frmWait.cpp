@@ -173,6 +173,25 @@ void FrmWait::Timer1_Timer() {
     }
 }
 
+void FrmWait::RunUntilClosed() {
+    bool watchRunner = true;  // until its end has been seen: a window that stays for the user must not spin
+    for (;;) {
+        // Drained before each wait, which wakes only for what came after the last look.
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return;
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+        HANDLE runner = relaunched_.Get();
+        DWORD count = watchRunner && runner ? 1 : 0;
+        if (::MsgWaitForMultipleObjects(count, &runner, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 && count) {
+            watchRunner = false;
+            if (DoneNow(false)) CloseFor(CloseReason::Poll);
+        }
+    }
+}
+
 void FrmWait::Paint(HDC dc) { PaintWaitSurface(dc, layout_, Lava); }
 
 bool FrmWait::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -13,6 +13,10 @@
 class FrmWait : public Form {
 public:
     FrmWait();
+    // The shown window's events, until it ends the process or a request to
+    // quit arrives from outside (then it returns). Its runner's end is one of
+    // them: the window closes at once, not at the next tick.
+    void RunUntilClosed();
 
 private:
     void PrepareWindow();

@@ -440,21 +440,22 @@ def install_loader(folder, name):
 NO_PROGRAM_CODES = (193, 6, 11)
 
 
-def run_as_tool(desktop, exe, *args, hidden=False, quit=False, swapped=False, parent=None,
+def run_as_tool(desktop, exe, *args, hidden=False, quit=False, swapped=False, job=False, parent=None,
                 stderr_file=subprocess.DEVNULL):
     """Starts exe as a deployment tool does (the deploy fixture), on a desktop
     that nobody sees if hidden; returns a function that waits for its whole
     exit code. With quit, the tool asks it to quit (WM_QUIT) once it is up;
     with swapped, it starts exe suspended where nobody sees, puts a copy in
     place of its file (moved to exe.aside) and then lets it run; parent names
-    the image of the process it starts it under.
+    the image of the process it starts it under; with job, it runs it inside a
+    job of its own, as an agent may.
     Wine's debug output of every process it starts goes to stderr_file."""
     tool = desktop.root / "deploy.exe"
     if not tool.exists():
         shutil.copyfile(FIXTURES / "deploy.exe", tool)
     # A file, not a pipe, as in run_console.
     out = tempfile.TemporaryFile(mode="w+")
-    mode = (["hidden"] if hidden else ["quit"] if quit else ["swapped"] if swapped
+    mode = (["hidden"] if hidden else ["quit"] if quit else ["swapped"] if swapped else ["job"] if job
             else ["parent=" + parent] if parent else [])
     proc = desktop._spawn(["wine", str(tool), *mode, desktop.windows_path(exe), *args],
                           stdout_file=out, stderr_file=stderr_file)

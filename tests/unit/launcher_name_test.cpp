@@ -54,6 +54,9 @@ TEST(TargetPath, EveryPrefixRowOfTheDecisionTable) {
     EXPECT_STREQ(Target("PRJsetup").c_str(), "C:\\Drivers\\setup.exe");
     EXPECT_STREQ(Target("prjrunSetup").c_str(), "C:\\Drivers\\Setup.exe");
     EXPECT_STREQ(Target("sTaRtX").c_str(), "C:\\Drivers\\X.exe");
+    EXPECT_STREQ(Target("waitSetup").c_str(), "C:\\Drivers\\Setup.exe");
+    for (const char* name : {"RUNsetup", "WAIsetup", "xWAITsetup", "LOADsetup", "wAiTsetup"})
+        EXPECT_EQ(WaitsForWholeTree(name), name[0] == 'w') << name;
 }
 
 TEST(TargetPath, ShortNamesWithAPrefixHeadFallBackToTheFirstCandidate) {
@@ -63,7 +66,8 @@ TEST(TargetPath, ShortNamesWithAPrefixHeadFallBackToTheFirstCandidate) {
 }
 
 TEST(TargetPath, UnrecognisedPrefixHasNone) {
-    for (const char* name : {"XYZsetup", "setup", "RU", "", "R", "RUsetup", "xRUNsetup"}) {
+    for (const char* name :
+         {"XYZsetup", "setup", "RU", "", "R", "RUsetup", "xRUNsetup", "WAIsetup", "WAI", "WAIXsetup"}) {
         Text target = "untouched";
         EXPECT_FALSE(SelectTargetPath(name, BuildCandidatePaths(kFolder, name), target)) << name;
         EXPECT_STREQ(target.c_str(), "untouched");

@@ -33,8 +33,8 @@ public:
     unsigned long RunnerLockError() override { return 5; }
     bool WaitingInstanceExists() override { return Record("waiting instance?", waitingLeft); }
     bool ShowWaitWindow() override { return Record("show frmWait", true); }
-    unsigned long RunSetupAndWait(const Text& target) override {
-        return Record((std::string("run ") + target.c_str()).c_str(), setupCode);
+    unsigned long RunSetupAndWait(const Text& target, bool wholeTree) override {
+        return Record((std::string("run ") + target.c_str() + (wholeTree ? " and its tree" : "")).c_str(), setupCode);
     }
     void WriteCompletionMarker() override { calls.push_back("marker"); }
 
@@ -231,6 +231,13 @@ TEST(StartupSequence, ShortNameStillReachesTheCandidateItsPrefixSelects) {
     EXPECT_NE(std::find(world.calls.begin(), world.calls.end(), "run C:\\Drv\\ab.exe"), world.calls.end());
 }
 
+TEST(StartupSequence, TheWaitPrefixRunsTheSetupProgramAndItsTree) {
+    FakeWorld world("WAITsetup", {"C:\\Drv\\setup.exe"});
+    world.relaunched = true;
+    RunStartupSequence(world);
+    EXPECT_EQ(world.calls[kCandidateTests.size() + 5], "run C:\\Drv\\setup.exe and its tree");
+}
+
 TEST(StartupSequence, OwnerWindowThatCannotBeCreatedIsAFailure) {
     FakeWorld world("RUNsetup", {"C:\\Drv\\setup.exe"});
     world.ownerLoads = false;
@@ -245,7 +252,8 @@ TEST(StartupSequence, EachEndGivesTheExitCodeThatSaysWhatHappened) {
         (relaunched ? world.joined : world.claim) = lock;
         return RunStartupSequence(world).exitCode;
     };
-    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true), 3010u);  // the setup program's own
+    EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true), 3010u);   // the setup program's own
+    EXPECT_EQ(exitCode("WAITsetup", "C:\\Drv\\setup.exe", true), 3010u);  // ... after its whole tree too
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", false, RunnerLock::Busy), 1618u);
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true, RunnerLock::Busy), 1618u);
     EXPECT_EQ(exitCode("RUNsetup", "C:\\Drv\\setup.exe", true, RunnerLock::Failed), 5u);  // its error

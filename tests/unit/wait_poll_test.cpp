@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "protocol/TreeWait.h"
 #include "waitwindow/WaitPoll.h"
 
 TEST(WaitPoll, ItsOwnRunnersEndClosesAtOnceAndAMarkerCountsOnlyWithoutOne) {
@@ -63,4 +64,17 @@ TEST(WaitPoll, TheWaitingInstanceEndsWithItsRunnersCodeAndOutwaitsOnlyTheTimeout
     EXPECT_FALSE(waits(CloseReason::Timeout, false, false)) << "no process came back to wait for";
     for (CloseReason reason : {CloseReason::Poll, CloseReason::UserExit, CloseReason::RelaunchFailed})
         EXPECT_FALSE(waits(reason, true, false)) << static_cast<int>(reason);
+}
+
+TEST(TreeWait, TheJobDecidesTheEndAndASeenWindowsTimeoutBoundsTheRest) {
+    EXPECT_EQ(ChooseTreeWay(true, true, true), TreeWay::WholeTree);
+    EXPECT_EQ(ChooseTreeWay(true, true, false), TreeWay::SetupOnly) << "refused (Windows 7 in an outer job)";
+    EXPECT_EQ(ChooseTreeWay(false, true, true), TreeWay::SetupOnly) << "the other prefixes";
+    // Active processes (a nested job's too), and the runner's own membership after a shell start.
+    const TreeFacts ended[] = {{1, 1}, {0, 0}}, going[] = {{2, 1}, {1, 0}};
+    for (const TreeFacts& facts : ended) EXPECT_TRUE(TreeEnded(facts)) << facts.activeProcesses;
+    for (const TreeFacts& facts : going) EXPECT_FALSE(TreeEnded(facts)) << facts.activeProcesses;
+    EXPECT_EQ(RestWaitMs(true, 999999999), kNoLimit) << "unseen: no time limit";
+    EXPECT_EQ(RestWaitMs(false, 495000), 1000u) << "the window's 498 s, 2 s after it made the runner";
+    EXPECT_EQ(RestWaitMs(false, 999999), 0u) << "the setup program has ended: its code, at once";
 }
