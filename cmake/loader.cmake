@@ -34,10 +34,12 @@ set(LOADER_WIN32_SOURCES
 # Small and self-contained: no exceptions or RTTI machinery, unused code
 # dropped, optimised across files at link time, everything linked statically
 # so only system DLLs are imported, and none of the C runtime's start-up code
-# (src/main.cpp is the entry point). The objects keep machine code beside the
+# (src/main.cpp is the entry point). Functions called once stay out of line:
+# folded into their one caller they made the few large functions larger than
+# the calls they saved. The objects keep machine code beside the
 # link-time form, so the Win32 tests can link them without it.
-set(LOADER_COMPILE_OPTIONS ${PROJECT_WARNINGS} -Os -flto -ffat-lto-objects -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
-set(LOADER_LINK_OPTIONS -flto -Os -static -nostartfiles -Wl,--gc-sections)
+set(LOADER_COMPILE_OPTIONS ${PROJECT_WARNINGS} -Os -flto -ffat-lto-objects -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-inline-functions-called-once -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+set(LOADER_LINK_OPTIONS -flto -Os -fno-inline-functions-called-once -static -nostartfiles -Wl,--gc-sections)
 
 add_library(loader_core STATIC ${LOADER_PURE_SOURCES} ${LOADER_WIN32_SOURCES})
 target_include_directories(loader_core PUBLIC src)
