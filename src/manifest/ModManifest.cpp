@@ -45,15 +45,20 @@ bool RaiseFailure(DWORD code, const Text& what) {
 
 // Runs step until it succeeds, fails for another reason than a file held
 // by another program, or the time is up; the last failure stays raised.
-template <class Step>
-bool RetryWhileHeld(Step step, DWORD retryMs = kHeldRetryMs) {
+// One loop for every step: each step reaches it through a pointer.
+bool RetryStepWhileHeld(bool (*step)(void*), void* context, DWORD retryMs) {
     DWORD start = ::GetTickCount();
-    while (!step()) {
+    while (!step(context)) {
         if (!IsHeldByAnotherProgram(Err::Number()) || ::GetTickCount() - start >= retryMs) return false;
         Kernel::Sleep(kHeldPauseMs);
         Err::Clear();
     }
     return true;
+}
+
+template <class Step>
+bool RetryWhileHeld(Step step, DWORD retryMs = kHeldRetryMs) {
+    return RetryStepWhileHeld([](void* context) { return (*static_cast<Step*>(context))(); }, &step, retryMs);
 }
 
 // The whole file open on file, read from its start.
